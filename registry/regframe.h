@@ -1,0 +1,73 @@
+// What every registry operation shares: the status codes, the section check
+// that comes before anything else, the key owner and the exit line.
+#pragma once
+
+#include <windows.h>
+
+#include "zqlog.h"
+#include "zqregistry.h"
+
+namespace zq::reg {
+
+enum Status : int {
+  kOk = ZQ_REG_OK,
+  kSystemError = ZQ_REG_ERROR,
+  kMoreData = ZQ_REG_MORE_DATA,
+  kBadArgument = ZQ_REG_BAD_ARGUMENT,
+  kWrongType = ZQ_REG_WRONG_TYPE,
+};
+
+// 0, KEY_WOW64_64KEY or KEY_WOW64_32KEY alone.
+constexpr bool IsAcceptedSection(DWORD section) {
+  return (section & ~DWORD{0x300}) == 0 && section != 0x300;
+}
+
+// Owns an opened registry key; closes it on every path.
+class UniqueKey {
+ public:
+  UniqueKey() = default;
+  ~UniqueKey() { reset(); }
+  UniqueKey(const UniqueKey&) = delete;
+  UniqueKey& operator=(const UniqueKey&) = delete;
+
+  HKEY get() const { return key_; }
+  // For the system call that opens the key.
+  HKEY* put() {
+    reset();
+    return &key_;
+  }
+  void reset() {
+    if (key_) RegCloseKey(key_);
+    key_ = nullptr;
+  }
+
+ private:
+  HKEY key_ = nullptr;
+};
+
+// One registry operation: entry line on construction, the section check,
+// the access mask it implies, and the "name : ret=(%d)" exit line.
+class Call {
+ public:
+  Call(const wchar_t* name, DWORD section) : operation_(name), section_(section) {}
+
+  const log::Operation& Log() const { return operation_; }
+  const wchar_t* Name() const { return operation_.Name(); }
+  DWORD Section() const { return section_; }
+  DWORD Access(DWORD rights) const { return section_ | rights; }
+
+  // Logs the rejection at level 1.
+  bool SectionAccepted() const {
+    if (IsAcceptedSection(section_)) return true;
+    ZQ_LOG_NAMED(operation_, log::kError, "Desired registry section incorrect (0x%x)", section_);
+    return false;
+  }
+
+  int Finish(int status) const { return operation_.Exit(status, L"%s : ret=(%d)"); }
+
+ private:
+  log::Operation operation_;
+  DWORD section_;
+};
+
+}  // namespace zq::reg
