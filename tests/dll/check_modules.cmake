@@ -1,0 +1,66 @@
+# cmake -DOBJDUMP=... -DBIN_DIR=... -DDLL=... -DEXPORT_LISTS=a|b -P check_modules.cmake
+cmake_minimum_required(VERSION 3.25)
+set(failures "")
+
+# --- Exports: unmangled names equal the promised list; promised mangled names exist.
+execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "objdump failed on ${DLL}")
+endif()
+string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table[^\n]*\n([\t ]+\\[[^\n]*\n)*" table "${dump}")
+string(REGEX MATCHALL "\\[ *[0-9]+\\] [^\n]+" rows "${table}")
+set(exported "")
+foreach(row ${rows})
+  string(REGEX REPLACE "\\[ *[0-9]+\\] " "" name "${row}")
+  string(STRIP "${name}" name)
+  list(APPEND exported "${name}")
+endforeach()
+
+string(REPLACE "|" ";" lists "${EXPORT_LISTS}")
+set(promised "")
+foreach(list_file ${lists})
+  file(STRINGS ${list_file} names REGEX "^[^#]")
+  list(APPEND promised ${names})
+endforeach()
+
+foreach(name ${promised})
+  if(NOT name IN_LIST exported)
+    string(APPEND failures "promised export missing: ${name}\n")
+  endif()
+endforeach()
+foreach(name ${exported})
+  if(NOT name MATCHES "^_Z" AND NOT name IN_LIST promised)
+    string(APPEND failures "exported but not promised: ${name}\n")
+  endif()
+endforeach()
+list(LENGTH promised promised_count)
+if(promised_count EQUAL 0)
+  string(APPEND failures "no promised exports found\n")
+endif()
+
+# --- Imports: Windows system DLLs and the product's own modules only.
+set(allowed
+    kernel32.dll advapi32.dll user32.dll gdi32.dll msvcrt.dll ole32.dll oleaut32.dll shell32.dll
+    shlwapi.dll wtsapi32.dll sensapi.dll secur32.dll netapi32.dll userenv.dll version.dll msi.dll
+    comctl32.dll ntdll.dll ws2_32.dll
+    vxlogu64.dll vx.cext.dll zqplatutilu.dll)
+file(GLOB modules ${BIN_DIR}/*.dll ${BIN_DIR}/*.exe)
+foreach(module ${modules})
+  execute_process(COMMAND ${OBJDUMP} -p ${module} OUTPUT_VARIABLE dump)
+  string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
+  foreach(entry ${imports})
+    string(REGEX REPLACE "DLL Name: " "" dll "${entry}")
+    string(STRIP "${dll}" dll)
+    string(TOLOWER "${dll}" dll)
+    if(NOT dll IN_LIST allowed AND NOT dll MATCHES "^api-ms-win-")
+      get_filename_component(shown ${module} NAME)
+      string(APPEND failures "${shown} imports ${dll}\n")
+    endif()
+  endforeach()
+endforeach()
+
+if(failures)
+  message(FATAL_ERROR "${failures}")
+endif()
+list(LENGTH exported export_count)
+message(STATUS "${export_count} exports checked; imports of every module checked")
