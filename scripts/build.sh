@@ -5,7 +5,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 cd "$top"
 
 [ -f build/build.ninja ] || cmake --preset mingw >/dev/null
-cmake --build --preset mingw -- --quiet
+cmake --build --preset mingw -- --quiet | { grep -v '^ninja: no work to do' || true; }
 
 # A new prefix takes some seconds; make it once per build tree.
 export WINEPREFIX="$top/build/wineprefix" WINEARCH=win64 WINEDEBUG=-all
