@@ -96,10 +96,17 @@ std::wstring InstallerSession::Property(const wchar_t* name) const {
 }
 
 ScratchTree::ScratchTree(const std::wstring& name) : root_(TempFolder() + UniqueName(name.c_str(), L"\\")) {
-  EXPECT_TRUE(fs::create_directories(root_));
+  owned_ = fs::create_directories(root_);
+  EXPECT_TRUE(owned_);
+}
+
+ScratchTree::ScratchTree(const std::wstring& parent, const std::wstring& name) : root_(parent + name + L"\\") {
+  owned_ = fs::create_directories(root_);
+  EXPECT_TRUE(owned_) << "already there, left alone: " << testing::PrintToString(root_);
 }
 
 ScratchTree::~ScratchTree() {
+  if (!owned_) return;
   std::error_code ignored;
   // Read-only files would stop remove_all.
   for (auto& entry : fs::recursive_directory_iterator(root_, ignored)) {

@@ -35,6 +35,9 @@ class InstallerSession {
 class ScratchTree {
  public:
   explicit ScratchTree(const std::wstring& name);
+  // The folder `name` itself under `parent` (ending in a backslash), which
+  // must not exist yet.
+  ScratchTree(const std::wstring& parent, const std::wstring& name);
   ~ScratchTree();
   ScratchTree(const ScratchTree&) = delete;
   ScratchTree& operator=(const ScratchTree&) = delete;
@@ -52,6 +55,7 @@ class ScratchTree {
 
  private:
   std::wstring root_;
+  bool owned_ = false;  // made here, so removed here
 };
 
 // One registry value, saved when made and put back (or deleted again) at the end.
