@@ -14,6 +14,9 @@
 // (result ZQ_MSI_NO_ACTION_DATA), nor is an empty one, which would make every
 // path relative to the installer's current folder.
 //
+// A folder entry that is a link (junction or symbolic link) is removed as a
+// link; the folder it points to is not searched.
+//
 // What cannot be deleted at once (a file held open, a read-only file, a
 // folder that still has entries) is scheduled for deletion at the next
 // restart with MoveFileExW(path, NULL, MOVEFILE_DELAY_UNTIL_REBOOT);

@@ -34,7 +34,10 @@ bool IsDotEntry(const wchar_t* name) {
 void DeleteEntry(const wchar_t* folder, const _wfinddata64i32_t& entry) {
   PathBuffer path;
   if (!FormatPath(path, L"%s%s", folder, entry.name)) return;
-  if (entry.attrib & _A_SUBDIR) {
+  if ((entry.attrib & _A_SUBDIR) && (entry.attrib & FILE_ATTRIBUTE_REPARSE_POINT)) {
+    // A link to a folder elsewhere: the link goes, never what it points to.
+    RemoveDirectoryW(path);
+  } else if (entry.attrib & _A_SUBDIR) {
     PathBuffer subfolder;
     // Without its trailing backslash the subfolder could not be searched: leave it whole.
     if (!FormatPath(subfolder, L"%s\\", path)) return;

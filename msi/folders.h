@@ -11,7 +11,8 @@ void DeleteOrSchedule(const wchar_t* path);
 
 // Deletes every entry of `folder` (a path ending in a backslash), in the order
 // the search finds them, subfolders through RemoveFolder(). What cannot go now
-// is scheduled. Entries whose joined path does not fit MAX_PATH are skipped.
+// is scheduled. Entries whose joined path does not fit MAX_PATH are skipped;
+// links to folders (reparse points) are removed without searching them.
 void EmptyFolder(const wchar_t* folder);
 
 // EmptyFolder(), then RemoveDirectoryW, or the restart schedule for the folder.

@@ -130,18 +130,22 @@ TEST(MsiCleanMergedFolders, EmptiesBothMergedFoldersAndKeepsThem) {
   EXPECT_EQ(tree.List(L"Other"), (Names{L"keep.txt"}));
 }
 
+// Unset, or too long to hold in MAX_PATH characters.
 TEST(MsiCleanMergedFolders, WithoutCommonFilesStopsAfterTheFirstFolder) {
-  ScratchTree tree(L"zqmsi-cleannocommon");
-  AddResourceTrees(tree);
-  EnvironmentOverride common(L"CommonProgramFiles", nullptr);
-  PendingDeletions pending;
-  InstallerSession session;
-  session.SetProperty(L"CustomActionData", tree.Path(L"Product\\"));
+  std::wstring tooLong = L"C:\\" + std::wstring(MAX_PATH, L'c');
+  for (const wchar_t* value : {static_cast<const wchar_t*>(nullptr), tooLong.c_str()}) {
+    ScratchTree tree(L"zqmsi-cleannocommon");
+    AddResourceTrees(tree);
+    EnvironmentOverride common(L"CommonProgramFiles", value);
+    PendingDeletions pending;
+    InstallerSession session;
+    session.SetProperty(L"CustomActionData", tree.Path(L"Product\\"));
 
-  EXPECT_EQ(MSICleanMergedFolders(session.Handle()), 1u);
+    EXPECT_EQ(MSICleanMergedFolders(session.Handle()), 1u);
 
-  EXPECT_EQ(tree.List(L"Product\\Resources\\Merged"), Names{});
-  EXPECT_EQ(tree.List(L"Common\\Quorvane\\Resources\\Merged"), (Names{L"d.txt", L"s2"}));
+    EXPECT_EQ(tree.List(L"Product\\Resources\\Merged"), Names{});
+    EXPECT_EQ(tree.List(L"Common\\Quorvane\\Resources\\Merged"), (Names{L"d.txt", L"s2"}));
+  }
 }
 
 TEST(MsiCleanMergedFolders, HeldAndReadOnlyFilesAreScheduledAndTheirFolderStays) {
