@@ -46,8 +46,9 @@
 // "CustomActionData" holds a folder path ending in a backslash, "D\". Removes
 // "D\Resources\Merged\" and "%CommonProgramFiles%\Quorvane\Resources\Merged\"
 // with everything in them, then schedules for deletion at restart, in this
-// order: "D\Resources\", "D\", "D\\..\", "%CommonProgramFiles%\Quorvane\Resources\",
-// "%CommonProgramFiles%\Quorvane\". Returns ZQ_MSI_NO_COMMON_FILES, having
+// order: "D\Resources\", "D\", "D\" followed by "\..\" (the folder that holds
+// D), "%CommonProgramFiles%\Quorvane\Resources\", "%CommonProgramFiles%\Quorvane\".
+// Scheduled folders that still hold files stay. Returns ZQ_MSI_NO_COMMON_FILES, having
 // removed the first folder and scheduled nothing, when the variable is unset.
 ZQPLATUTIL_C_API UINT WINAPI MSIDeleteResourceFiles(MSIHANDLE hInstall);
 
