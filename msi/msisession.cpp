@@ -21,7 +21,7 @@ bool FormatPath(PathBuffer& out, const wchar_t* format, ...) {
 }
 
 UINT ReadCustomActionData(MSIHANDLE session, UniqueModule& installer, PathBuffer& data) {
-  installer.reset(LoadLibraryW(L"msi.dll"));
+  installer = UniqueModule::Load(L"msi.dll");
   if (!installer) return GetLastError();
   auto getProperty = installer.Proc<MsiGetPropertyFn>("MsiGetPropertyW");
   if (!getProperty) return GetLastError();

@@ -7,6 +7,8 @@
 
 #include <cstdarg>
 
+#include "uniquemodule.h"
+
 namespace zq::msi {
 
 // Every path the actions build fits MAX_PATH wide characters with its terminator.
@@ -17,32 +19,7 @@ using PathBuffer = wchar_t[kPathChars];
 // would not fit with its terminator: a cut-off path names another file.
 bool FormatPath(PathBuffer& out, const wchar_t* format, ...);
 
-// Owns a module loaded at run time; frees it on every path.
-class UniqueModule {
- public:
-  UniqueModule() = default;
-  explicit UniqueModule(HMODULE module) : module_(module) {}
-  ~UniqueModule() { reset(); }
-  UniqueModule(const UniqueModule&) = delete;
-  UniqueModule& operator=(const UniqueModule&) = delete;
-
-  HMODULE get() const { return module_; }
-  explicit operator bool() const { return module_ != nullptr; }
-  void reset(HMODULE module = nullptr) {
-    if (module_) FreeLibrary(module_);
-    module_ = module;
-  }
-
-  // The exported function `name` as the type Fn, or null.
-  template <typename Fn>
-  Fn Proc(const char* name) const {
-    // Through a plain function pointer type, which converts to any other.
-    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module_, name)));
-  }
-
- private:
-  HMODULE module_ = nullptr;
-};
+using zq::UniqueModule;
 
 using MsiGetPropertyFn = UINT(WINAPI*)(MSIHANDLE, LPCWSTR, LPWSTR, LPDWORD);
 using MsiSetPropertyFn = UINT(WINAPI*)(MSIHANDLE, LPCWSTR, LPCWSTR);

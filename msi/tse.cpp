@@ -45,7 +45,7 @@ UINT PublishTerminalServices(MSIHANDLE session, DWORD result) {
   wchar_t text[64] = {};
   _snwprintf(text, 63, L"%d", static_cast<int>(result));
 
-  UniqueModule installer(LoadLibraryW(L"msi.dll"));
+  UniqueModule installer = UniqueModule::Load(L"msi.dll");
   if (!installer) return result;
   if (auto setProperty = installer.Proc<MsiSetPropertyFn>("MsiSetPropertyW")) {
     setProperty(session, L"TSE_ENABLED", text);

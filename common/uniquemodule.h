@@ -15,6 +15,14 @@ class UniqueModule {
 
   static UniqueModule Load(const wchar_t* name) { return UniqueModule(LoadLibraryW(name)); }
   UniqueModule(UniqueModule&& other) noexcept : module_(other.module_) { other.module_ = nullptr; }
+  UniqueModule& operator=(UniqueModule&& other) noexcept {
+    if (this != &other) {
+      reset();
+      module_ = other.module_;
+      other.module_ = nullptr;
+    }
+    return *this;
+  }
 
   HMODULE get() const { return module_; }
   explicit operator bool() const { return module_ != nullptr; }
