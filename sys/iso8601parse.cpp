@@ -225,14 +225,13 @@ DWORD ApplyOffset(const Parts& parts, SYSTEMTIME* out) {
   if (status != ERROR_SUCCESS) return status;
 
   // Loaded by name at run time, and released before the call returns.
-  UniqueModule kernel32(LoadLibraryW(L"kernel32.dll"));
+  UniqueModule kernel32 = UniqueModule::Load(L"kernel32.dll");
   if (!kernel32) {
     status = GetLastError();
     log::Line(log::kError, L"zqSysISO8601ToSystemTime : LoadLibrary(kernel32.dll) failed");
     return status;
   }
-  auto toSystemTime = reinterpret_cast<TzLocalToSystemFn>(
-      reinterpret_cast<void*>(GetProcAddress(kernel32.get(), "TzSpecificLocalTimeToSystemTime")));
+  auto toSystemTime = kernel32.Proc<TzLocalToSystemFn>("TzSpecificLocalTimeToSystemTime");
   if (!toSystemTime) {
     status = GetLastError();
     log::Line(log::kError, L"zqSysISO8601ToSystemTime GetProcAddress TzSpecificLocalTimeToSystemTime() Failed");

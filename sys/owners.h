@@ -1,11 +1,15 @@
-// Small owners for what the family's operations obtain: runtime-heap blocks,
-// local memory, loaded modules and kernel handles. Each releases on every path.
+// Small owners for what the family's operations obtain: runtime-heap blocks
+// and local memory (modules and kernel handles: the shared owners). Each
+// releases on every path.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdlib>
 #include <memory>
+
+#include "uniquehandle.h"
+#include "uniquemodule.h"
 
 namespace zq::sys {
 
@@ -26,31 +30,7 @@ struct LocalFreeDeleter {
 };
 using UniqueLocal = std::unique_ptr<void, LocalFreeDeleter>;
 
-struct FreeLibraryDeleter {
-  void operator()(HMODULE module) const { FreeLibrary(module); }
-};
-using UniqueModule = std::unique_ptr<std::remove_pointer_t<HMODULE>, FreeLibraryDeleter>;
-
-// A kernel handle that the library opened itself.
-class UniqueHandle {
- public:
-  UniqueHandle() = default;
-  ~UniqueHandle() { reset(); }
-  UniqueHandle(const UniqueHandle&) = delete;
-  UniqueHandle& operator=(const UniqueHandle&) = delete;
-
-  HANDLE get() const { return handle_; }
-  HANDLE* put() {
-    reset();
-    return &handle_;
-  }
-  void reset() {
-    if (handle_) CloseHandle(handle_);
-    handle_ = nullptr;
-  }
-
- private:
-  HANDLE handle_ = nullptr;
-};
+using zq::UniqueHandle;
+using zq::UniqueModule;
 
 }  // namespace zq::sys
