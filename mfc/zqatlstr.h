@@ -96,7 +96,13 @@ class ChTraitsCRT<wchar_t> {
  public:
   using XCHAR = wchar_t;
   using YCHAR = char;
-  static int StringLength(const wchar_t* psz) noexcept { return psz ? static_cast<int>(wcslen(psz)) : 0; }
+  // A plain loop: the runtime's wcslen is a slow one under Wine.
+  static int StringLength(const wchar_t* psz) noexcept {
+    if (!psz) return 0;
+    const wchar_t* end = psz;
+    while (*end) ++end;
+    return static_cast<int>(end - psz);
+  }
   static int StringCompare(const wchar_t* a, const wchar_t* b) noexcept { return wcscmp(a, b); }
   static int StringCompareIgnore(const wchar_t* a, const wchar_t* b) noexcept { return _wcsicmp(a, b); }
   static const wchar_t* StringFindString(const wchar_t* s, const wchar_t* f) noexcept { return wcsstr(s, f); }

@@ -142,6 +142,11 @@ CharOf<Inner>* GrowBuffer(Inner& self, int nMinBufferLength) {
   using Char = CharOf<Inner>;
   if (nMinBufferLength <= self.GetAllocLength()) return self.GetBuffer();
   int length = self.GetLength();
+  if (length == 0) {
+    // No text to keep: wipe (whatever the capacity held) and grow.
+    Wipe(self);
+    return self.GetBuffer(nMinBufferLength);
+  }
   Temp<Inner> saved(static_cast<const Char*>(self.GetBuffer()));
   Wipe(self);
   Char* buffer = self.GetBuffer(nMinBufferLength);

@@ -73,6 +73,7 @@ TEST(SecStrWipe, EveryOperationFreesOnlyZeros) {
       {"assign narrow", [] { CSecStr a(L"ab"); char text[] = "a narrow text longer than ab"; a = text; a = "const narrow"; }, 0},
       {"SetString", [] { CSecStr a(L"ab"); a.SetString(kLong, 30); }, 0},
       {"GetBuffer beyond capacity", [] { CSecStr a(L"secret"); a.GetBuffer(100); a.ReleaseBuffer(); }, 1},
+      {"GetBuffer beyond capacity when empty", [] { CSecStr a(kLong); a.Empty(); a.GetBuffer(500); }, 1},
       {"ReleaseBuffer", [] { CSecStr a(kLong); a.ReleaseBuffer(3); }, 0},
       {"LoadStringW success", [self] { CSecStr a(L"old secret"); a.LoadStringW(self, 103); }, 1},
       {"LoadStringW failure", [self] { CSecStr a(L"old secret"); a.LoadStringW(self, 999); }, 0},
