@@ -6,9 +6,14 @@
 
 namespace {
 
-// The static exceptions that MFC throws without allocating.
-constinit CMemoryException g_memoryException(FALSE);
-constinit CInvalidArgException g_invalidArgException(FALSE);
+// The static exceptions that MFC throws without allocating. Built in place on
+// first use and never destroyed, so that nothing runs at load or unload.
+template <typename Exception>
+Exception* StaticException() {
+  alignas(Exception) static unsigned char storage[sizeof(Exception)];
+  static Exception* const exception = new (storage) Exception(FALSE);
+  return exception;
+}
 
 BOOL CopyMessage(LPWSTR pszError, UINT nMaxError, PUINT pnHelpContext, const wchar_t* text) {
   if (pnHelpContext) *pnHelpContext = 0;
@@ -45,9 +50,9 @@ BOOL COleException::GetErrorMessage(LPWSTR pszError, UINT nMaxError, PUINT pnHel
   return TRUE;
 }
 
-void AfxThrowMemoryException() { throw &g_memoryException; }
+void AfxThrowMemoryException() { throw StaticException<CMemoryException>(); }
 
-void AfxThrowInvalidArgException() { throw &g_invalidArgException; }
+void AfxThrowInvalidArgException() { throw StaticException<CInvalidArgException>(); }
 
 void AfxThrowOleException(SCODE sc) {
   auto* exception = new (std::nothrow) COleException(sc);
