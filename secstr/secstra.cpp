@@ -1,5 +1,6 @@
 // CSecStrA: the narrow secure string, counted in bytes.
 #include <cstdlib>
+#include <cstring>
 #include <stdexcept>
 
 #include "secinner.h"
@@ -35,6 +36,7 @@ void CSecStrA::ConvertFrom(const CSecStr& wide) {
   int length = wide.GetLength();
   int size = CheckedAdd(length, 1);
   char* buffer = GetBuffer(size);
+  memset(buffer, 0, static_cast<size_t>(size));  // bytes the conversion leaves are zeros, not old heap
   size_t converted = 0;
   errno_t error = wcstombs_s(&converted, buffer, static_cast<size_t>(size), wide.GetString(),
                              static_cast<size_t>(length));

@@ -48,6 +48,7 @@ TEST(SecStrA, FailedConversionIsLoggedAtLevelOne) {
   CSecStrA narrow(wide);
   EXPECT_EQ(log.Lines(), (std::vector<LogLine>{{1, L"CSecStrA::CSecStrA(const CSecStr&) : wcstombs_s failed (42)"}}));
   EXPECT_EQ(narrow.GetLength(), 3);  // the wide length, whatever the conversion gave
+  EXPECT_EQ(std::string(narrow.GetString(), 3), std::string(3, '\0'));
   log.Clear();
   wchar_t text[] = L"\u20ac";
   narrow = text;
