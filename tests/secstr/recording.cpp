@@ -114,7 +114,20 @@ ArrayWatch::~ArrayWatch() { --g_watching; }
 int ArrayWatch::Deleted() const { return g_deleted; }
 int ArrayWatch::Dirty() const { return g_dirty; }
 
+namespace {
+int g_nothrowNewLeft = -1;  // -1: never fail
+}  // namespace
+
+NothrowNewFailure::NothrowNewFailure(int succeed) { g_nothrowNewLeft = succeed; }
+NothrowNewFailure::~NothrowNewFailure() { g_nothrowNewLeft = -1; }
+
 }  // namespace zqtest
+
+void* operator new(size_t size, const std::nothrow_t&) noexcept {
+  if (zqtest::g_nothrowNewLeft == 0) return nullptr;
+  if (zqtest::g_nothrowNewLeft > 0) --zqtest::g_nothrowNewLeft;
+  return malloc(size ? size : 1);
+}
 
 void* operator new[](size_t size) {
   void* block = malloc(size ? size : 1);

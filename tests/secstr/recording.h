@@ -68,4 +68,15 @@ class ArrayWatch {
   int Dirty() const;
 };
 
+// While one lives, the nothrow form of operator new fails (returns null)
+// after `succeed` more successful calls; the library makes its inner strings
+// and list storage with it.
+class NothrowNewFailure {
+ public:
+  explicit NothrowNewFailure(int succeed);
+  ~NothrowNewFailure();
+  NothrowNewFailure(const NothrowNewFailure&) = delete;
+  NothrowNewFailure& operator=(const NothrowNewFailure&) = delete;
+};
+
 }  // namespace zqtest

@@ -159,6 +159,44 @@ TEST(SecStrWipe, AllocationFailureMidOperationLeavesNoCopy) {
   }
 }
 
+TEST(SecStrWipe, NoMemoryForAnInnerStringOrTheList) {
+  {
+    zqtest::NothrowNewFailure failing(0);
+    EXPECT_EQ(Thrown([] { CSecStr s; }), "memory");
+    EXPECT_EQ(Thrown([] { CSecStr s(L"text"); }), "memory");
+    EXPECT_EQ(Thrown([] { CSecStrA s("text"); }), "memory");
+    EXPECT_EQ(Thrown([] { CSecStrList list; }), "memory");
+  }
+  // A temporary that cannot be made: the operation throws, the string and
+  // every block it gave up are wiped or intact, never left with a copy.
+  bool completed = false;
+  for (int succeed = 0; succeed < 40 && !completed; ++succeed) {
+    SCOPED_TRACE("nothrow new fails after " + std::to_string(succeed));
+    std::string thrown;
+    auto report = RecordWipes([&] {
+      CSecStr s(L"secret");
+      CSecStrList list;
+      {
+        zqtest::NothrowNewFailure failing(succeed);
+        thrown = Thrown([&] {
+          s += kLong;
+          s.Replace(L"e", L"E");
+          list.AddTail(s);
+        });
+      }
+      if (thrown == "none") {
+        EXPECT_EQ(list.GetCount(), 1);
+      }
+    });
+    EXPECT_WIPED(report, 1);
+    completed = thrown == "none";
+    if (!completed) {
+      EXPECT_EQ(thrown, "memory");
+    }
+  }
+  EXPECT_TRUE(completed);
+}
+
 TEST(SecStr, EmptyKeepsCapacityAndZeroesAll) {
   CSecStr s(kLong);
   int capacity = s.GetAllocLength();
