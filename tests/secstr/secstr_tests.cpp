@@ -207,7 +207,7 @@ TEST(SecStr, EmptyKeepsCapacityAndZeroesAll) {
   EXPECT_EQ(s.GetLength(), 0);
   EXPECT_TRUE(s.IsEmpty());
   EXPECT_EQ(s.GetString(), buffer);
-  EXPECT_TRUE(AllZero(buffer, capacity + 1));
+  EXPECT_TRUE(AllZero(buffer, capacity));
 
   CSecStr never;  // the shared empty block: nothing to wipe, nothing allocated
   never.Empty();
@@ -257,7 +257,7 @@ TEST(SecStr, AssignmentOfEachKindAndOfItsOwnText) {
   s = static_cast<const wchar_t*>(nullptr);  // wipes only
   EXPECT_EQ(s.GetLength(), 0);
   EXPECT_EQ(s.GetAllocLength(), capacity);
-  EXPECT_TRUE(AllZero(s.GetString(), capacity + 1));
+  EXPECT_TRUE(AllZero(s.GetString(), capacity));
 
   char narrow[] = "from narrow";
   s = narrow;
