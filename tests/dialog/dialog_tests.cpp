@@ -138,7 +138,7 @@ struct Outcome {
   std::vector<std::wstring> finalTexts;
 };
 
-Outcome Run(const std::wstring& firstValue, const std::wstring& secondValue, std::function<void(TestDialog&)> script,
+Outcome RunDialog(const std::wstring& firstValue, const std::wstring& secondValue, std::function<void(TestDialog&)> script,
             bool refuseFirstSave = false) {
   g_received.clear();
   g_originalProcs.clear();
@@ -166,7 +166,7 @@ Outcome Run(const std::wstring& firstValue, const std::wstring& secondValue, std
 TEST(SecureDialog, OkReadsTheTypedTextAndLeavesOnlySpaces) {
   Outcome outcome;
   zqtest::WipeReport wipes = zqtest::RecordWipes([&] {
-    outcome = Run(L"old secret", L"pin", [](TestDialog& d) {
+    outcome = RunDialog(L"old secret", L"pin", [](TestDialog& d) {
       // Right after OnInitDialogSecure: spaces first, then the values.
       Type(d.Control(kFirstId), L"typed s3cret");
       d.PressOK();
@@ -186,7 +186,7 @@ TEST(SecureDialog, OkReadsTheTypedTextAndLeavesOnlySpaces) {
 }
 
 TEST(SecureDialog, CancelKeepsTheValuesAndBlanksTheControls) {
-  Outcome outcome = Run(L"kept", L"", [](TestDialog& d) {
+  Outcome outcome = RunDialog(L"kept", L"", [](TestDialog& d) {
     Type(d.Control(kFirstId), L"never read");
     d.PressCancel();
   });
@@ -200,7 +200,7 @@ TEST(SecureDialog, CancelKeepsTheValuesAndBlanksTheControls) {
 
 TEST(SecureDialog, LogLinesOfEachOperationInOrder) {
   LogCapture log;
-  Run(L"a", L"b", [](TestDialog& d) { d.PressOK(); });
+  RunDialog(L"a", L"b", [](TestDialog& d) { d.PressOK(); });
   std::vector<LogLine> ddx = {{8, L"CSecureDialog::DDX_Text"}, {16, L"CSecureDialog::DDX_Text"}};
   std::vector<LogLine> expected = {{8, L"CSecureDialog::OnInitDialogSecure"}};
   auto twoFields = [&] {
@@ -223,7 +223,7 @@ TEST(SecureDialog, LogLinesOfEachOperationInOrder) {
 TEST(SecureDialog, RefusedValidationKeepsTheDialogOpenWithoutAnExitLine) {
   LogCapture log;
   bool openAfterRefusal = false;
-  Outcome outcome = Run(
+  Outcome outcome = RunDialog(
       L"x", L"y",
       [&](TestDialog& d) {
         Type(d.Control(kFirstId), L"refused");
@@ -247,7 +247,7 @@ TEST(SecureDialog, RefusedValidationKeepsTheDialogOpenWithoutAnExitLine) {
 TEST(SecureDialog, DestroyWindowAloneBlanksNothing) {
   LogCapture log;
   std::vector<std::wstring> textsBeforeDestroy;
-  Outcome outcome = Run(L"visible", L"too", [&](TestDialog& d) {
+  Outcome outcome = RunDialog(L"visible", L"too", [&](TestDialog& d) {
     textsBeforeDestroy = {TextOf(d.Control(kFirstId)), TextOf(d.Control(kSecondId))};
     log.Clear();
     EXPECT_TRUE(d.DestroyWindow());
