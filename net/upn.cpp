@@ -185,6 +185,9 @@ BoolOutcome TranslateUpn(const Char* upn, Char* buffer, DWORD* count) {
   DWORD networkFlags = 0;
   if (IsNetworkAlive(&networkFlags)) {
     ULONG size = *count;
+    // A translation that fails without a reason of its own (Wine's does) must
+    // not leave an older code behind to be read as its own.
+    SetLastError(ERROR_SUCCESS);
     BOOLEAN translated = translate(upn, NameUserPrincipal, NameSamCompatible, buffer, &size);
     *count = size;
     if (translated && buffer) {
