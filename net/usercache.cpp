@@ -82,7 +82,12 @@ BoolOutcome LookupUserName(const wchar_t* user, const wchar_t* domain, PSID* ppS
     return LookupThroughUserCache(user, domain, ppSid);
   }
 
-  PSID found = sids.get()[0].Sid;
+  PSID found = sids ? sids.get()[0].Sid : nullptr;
+  if (!found) {
+    // Success without a SID (a domain's name, say) is no answer for an account.
+    log::Line(log::kError, L"zqNetLookupUserNameW LsaLookupNames2 failed (%d)", ERROR_NONE_MAPPED);
+    return LookupThroughUserCache(user, domain, ppSid);
+  }
   const DWORD length = GetLengthSid(found);
   UniqueProcessHeapBlock<void> copy(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, length));
   if (!copy) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "fixedkey.h"
+#include "handles.h"
 #include "logcapture.h"
 #include "netinternal.h"
 #include "nettest.h"
@@ -163,6 +164,9 @@ TEST(UpnTranslation, OfflineFromTheSystemDomainCache) {
   system.SetString(L"CORP", L"corp.example.com");
   AbsentKey noLibraryCache(kLibraryCache);
   const HMODULE secur32Before = GetModuleHandleW(L"secur32.dll");
+  DWORD warmCount = 0;
+  zqNetGetUserNameDomainFromUPNW(L"jdoe@corp.example.com", nullptr, &warmCount);
+  const uintptr_t handlesBefore = zqtest::ProbeHandleValue();
   LogCapture log;
 
   // Size query: the count needed with the terminator.
@@ -192,6 +196,10 @@ TEST(UpnTranslation, OfflineFromTheSystemDomainCache) {
   // Found in the system cache: not a line, and Secur32.dll is released again.
   EXPECT_TRUE(log.Lines().empty());
   EXPECT_EQ(GetModuleHandleW(L"secur32.dll"), secur32Before);
+  // Every key is closed again, the system cache's and the library cache's.
+  count = 16;
+  EXPECT_FALSE(zqNetGetUserNameDomainFromUPNW(L"jdoe@other.example.com", buffer, &count));
+  EXPECT_EQ(zqtest::ProbeHandleValue(), handlesBefore);
 }
 
 TEST(UpnTranslation, OfflineFromTheLibraryDomainCacheOrNowhere) {
