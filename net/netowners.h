@@ -1,5 +1,6 @@
 // Owners for what the account functions take from the system: each releases
-// its resource on every path, with the call that the resource needs.
+// its resource on every path, with the call that the resource needs (kernel
+// handles and modules: the shared owners).
 #pragma once
 
 #include <windows.h>
@@ -9,6 +10,8 @@
 #include <utility>
 
 #include "regframe.h"
+#include "uniquehandle.h"
+#include "uniquemodule.h"
 
 namespace zq::net {
 
@@ -40,9 +43,6 @@ class UniqueResource {
   T value_{};
 };
 
-struct CloseHandleCall {
-  void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
 struct LsaCloseCall {
   void operator()(LSA_HANDLE policy) const { LsaClose(policy); }
 };
@@ -58,11 +58,9 @@ struct LocalFreeCall {
 struct ProcessHeapFreeCall {
   void operator()(void* block) const { HeapFree(GetProcessHeap(), 0, block); }
 };
-struct FreeLibraryCall {
-  void operator()(HMODULE module) const { FreeLibrary(module); }
-};
 
-using UniqueHandle = UniqueResource<HANDLE, CloseHandleCall>;
+using zq::UniqueHandle;
+using zq::UniqueModule;
 using UniqueLsaPolicy = UniqueResource<LSA_HANDLE, LsaCloseCall>;
 template <typename T>
 using UniqueLsaBuffer = UniqueResource<T*, LsaFreeMemoryCall>;
@@ -72,15 +70,6 @@ template <typename T>
 using UniqueLocalBlock = UniqueResource<T*, LocalFreeCall>;
 template <typename T>
 using UniqueProcessHeapBlock = UniqueResource<T*, ProcessHeapFreeCall>;
-// A module loaded with LoadLibraryW for the length of one call.
-using UniqueLoadedModule = UniqueResource<HMODULE, FreeLibraryCall>;
-
-// A function of a module loaded at run time, or null.
-template <typename Function>
-Function ProcAddress(HMODULE module, const char* name) {
-  // Through void*: FARPROC's own type says nothing about the real signature.
-  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name)));
-}
 
 // Registry keys: the registry family's owner.
 using UniqueKey = zq::reg::UniqueKey;

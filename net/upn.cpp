@@ -175,10 +175,10 @@ template <typename Char>
 BoolOutcome TranslateUpn(const Char* upn, Char* buffer, DWORD* count) {
   if (!upn || !count) return BoolOutcome::Failure(ERROR_INVALID_PARAMETER);
 
-  UniqueLoadedModule secur32(LoadLibraryW(L"Secur32.dll"));
+  UniqueModule secur32 = UniqueModule::Load(L"Secur32.dll");
   if (!secur32) return BoolOutcome::Failure(ERROR_FILE_NOT_FOUND);
   auto translate =
-      ProcAddress<typename Api<Char>::TranslateFunction>(secur32.get(), Api<Char>::kTranslateName);
+      secur32.Proc<typename Api<Char>::TranslateFunction>(Api<Char>::kTranslateName);
   if (!translate) return BoolOutcome::Failure(ERROR_FILE_NOT_FOUND);
 
   const DWORD capacity = *count;

@@ -62,12 +62,12 @@ BoolOutcome LookupUserName(const wchar_t* user, const wchar_t* domain, PSID* ppS
     return BoolOutcome::Failure(status);
   }
 
-  UniqueLoadedModule advapi(LoadLibraryW(L"Advapi32.dll"));
+  UniqueModule advapi = UniqueModule::Load(L"Advapi32.dll");
   if (!advapi) {
     log::Line(log::kError, L"zqNetLookupUserNameW : LoadLibrary(Advapi32.dll) failed");
     return LookupThroughUserCache(user, domain, ppSid);
   }
-  auto lookupNames = ProcAddress<LsaLookupNames2Function>(advapi.get(), "LsaLookupNames2");
+  auto lookupNames = advapi.Proc<LsaLookupNames2Function>("LsaLookupNames2");
   if (!lookupNames) {
     log::Line(log::kError, L"zqNetLookupUserNameW GetProcAddress LsaLookupNames2() Failed");
     return LookupThroughUserCache(user, domain, ppSid);
