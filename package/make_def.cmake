@@ -1,0 +1,27 @@
+# cmake -DEXPORT_LISTS=a|b -DDEF=out.def -P make_def.cmake
+# Writes the module-definition file of zqplatutilu.dll's C-linkage exports:
+# every name of the families' export lists except comments and mangled C++
+# names (those start with _Z), sorted.
+cmake_minimum_required(VERSION 3.25)
+string(REPLACE "|" ";" lists "${EXPORT_LISTS}")
+set(names "")
+foreach(list_file ${lists})
+  file(STRINGS ${list_file} lines REGEX "^[^#]")
+  foreach(line ${lines})
+    string(STRIP "${line}" line)
+    if(line AND NOT line MATCHES "^_Z")
+      list(APPEND names "${line}")
+    endif()
+  endforeach()
+endforeach()
+list(REMOVE_DUPLICATES names)
+list(SORT names)
+list(LENGTH names count)
+if(count EQUAL 0)
+  message(FATAL_ERROR "no C exports in ${EXPORT_LISTS}")
+endif()
+set(text "LIBRARY zqplatutilu.dll\nEXPORTS\n")
+foreach(name ${names})
+  string(APPEND text "    ${name}\n")
+endforeach()
+file(WRITE ${DEF} "${text}")

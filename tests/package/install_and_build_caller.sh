@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# install_and_build_caller.sh SOURCE_DIR BUILD_DIR WORK_DIR
+# A clean install of the build into WORK_DIR/prefix; every installed header
+# compiles on its own; examples/caller configures and builds against the
+# package with the same cross toolchain and runs under Wine.
+set -euo pipefail
+src=$1 build=$2 work=$3
+prefix=$work/prefix
+caller_build=$work/caller
+toolchain=$src/cmake/mingw-w64-x86_64-posix.cmake
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+rm -rf "$work"
+mkdir -p "$work"
+cmake --install "$build" --prefix "$prefix" >"$work/install.log" || { cat "$work/install.log"; fail "install"; }
+
+# The layout callers rely on.
+for file in bin/zqplatutilu.dll bin/vxlogu64.dll bin/zqplatutil.exe \
+            lib/libzqplatutilu.dll.a lib/libvxlogu64.dll.a lib/libzq_mfc.a lib/zqplatutilu.lib lib/zqplatutilu.def \
+            include/zqexport.h include/zqregistry.h include/zqsecstr.h include/zqsecuredialog.h \
+            include/zqmfc.h include/zqatlstr.h include/zqafxwin.h include/vxlog.h \
+            lib/cmake/zqplatutil/zqplatutilConfig.cmake lib/cmake/zqplatutil/zqplatutilConfigVersion.cmake \
+            lib/cmake/zqplatutil/zqplatutilTargets.cmake; do
+  [ -f "$prefix/$file" ] || fail "not installed: $file"
+done
+# Every module of the build that is not a test program, test double or test bridge.
+for dll in "$build"/bin/*.dll; do
+  [ -f "$prefix/bin/$(basename "$dll")" ] || fail "not installed: bin/$(basename "$dll")"
+done
+# Nothing of the tests.
+if find "$prefix" -iname '*test*' -o -iname 'secur32.dll' -o -iname 'sensapi.dll' | grep .; then
+  fail "test files installed"
+fi
+# Nothing in the package points back into the source or build tree.
+if grep -rl -e "$src" -e "$build" "$prefix/lib/cmake"; then
+  fail "the package names the source or build tree"
+fi
+
+# Each installed header compiles on its own with what is installed (C++17).
+cxx=x86_64-w64-mingw32-g++-posix
+for header in "$prefix"/include/*.h; do
+  name=$(basename "$header")
+  echo "#include <$name>" | $cxx -std=c++17 -DUNICODE -D_UNICODE -Wall -Wextra -Werror -fsyntax-only \
+      -I"$prefix/include" -x c++ - \
+    || fail "$name does not compile on its own"
+done
+
+# The caller project, found through the package.
+cmake -S "$src/examples/caller" -B "$caller_build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+      -DCMAKE_BUILD_TYPE=Release -Dzqplatutil_DIR="$prefix/lib/cmake/zqplatutil" >"$work/configure.log" 2>&1 \
+  || { cat "$work/configure.log"; fail "configure of the caller"; }
+cmake --build "$caller_build" >"$work/build.log" 2>&1 || { cat "$work/build.log"; fail "build of the caller"; }
+if grep -i "warning" "$work/build.log"; then fail "the caller builds with warnings"; fi
+for dll in zqplatutilu.dll vxlogu64.dll; do
+  [ -f "$caller_build/$dll" ] || fail "$dll not copied beside the caller"
+done
+
+# Run it from its own folder: the installed DLLs beside it, none of the build's.
+cd "$caller_build"
+output=$("$build/winerun" ./zqcaller.exe | tr -d '\r') || { echo "$output"; fail "zqcaller exited with $?"; }
+echo "$output"
+expect() { grep -Eq "$1" <<<"$output" || fail "no line matching '$1'"; }
+expect '^CurrentVersion: [0-9]+\.[0-9]+$'
+expect '^user: [^\\]+\\[^\\]+$'
+expect '^SID: S-1-5-21(-[0-9]+)+$'
+expect '^2020-06-01T12:00:00\+02:00 = file time 132354792000000000 = 2020-06-01T10:00:00Z$'
+expect '^secret length: 21$'
