@@ -103,6 +103,7 @@ int RunUser(Args args) {
 }
 
 const wchar_t kWhoamiHelp[] =
+    L"Current user:\n"
     L"  whoami\n"
     L"      Print the session's user and domain, then the process token's.";
 
