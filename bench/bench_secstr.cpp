@@ -15,39 +15,13 @@
 #include <cstdio>
 #include <string>
 
+#include "benchclock.h"
 #include "zqmfc.h"
 #include "zqsecstr.h"
 
 namespace {
 
-double Now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER counter;
-  QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-template <typename Fn>
-double NsPerCallOnce(int iterations, Fn fn) {
-  double start = Now();
-  for (int i = 0; i < iterations; ++i) fn();
-  return (Now() - start) * 1e9 / iterations;
-}
-
-// Both variants round after round, alternating; the best round of each counts.
-template <typename Plain, typename Secure>
-std::pair<double, double> Compare(int iterations, Plain plain, Secure secure) {
-  std::pair<double, double> best{1e300, 1e300};
-  for (int round = 0; round < 10; ++round) {
-    best.first = std::min(best.first, NsPerCallOnce(iterations, plain));
-    best.second = std::min(best.second, NsPerCallOnce(iterations, secure));
-  }
-  return best;
-}
+using bench::Compare;
 
 volatile int g_sink;
 
@@ -72,7 +46,7 @@ int wmain(int argc, wchar_t** argv) {
     CSecStr secure(p);
     struct Row {
       const char* name;
-      std::pair<double, double> ns;
+      bench::Pair ns;
     } rows[] = {
         {"assign", Compare(rounds, [&] { plain = p; g_sink = plain.GetLength(); },
                            [&] { secure = p; g_sink = secure.GetLength(); })},

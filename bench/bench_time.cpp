@@ -12,44 +12,14 @@
 #include <cstdio>
 #include <cwchar>
 
+#include "benchclock.h"
 #include "zqsys.h"
 
 namespace {
 
-double Now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER counter;
-  QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-template <typename Fn>
-double NsPerCallOnce(int iterations, Fn fn) {
-  double start = Now();
-  for (int i = 0; i < iterations; ++i) fn();
-  return (Now() - start) * 1e9 / iterations;
-}
-
-struct Pair {
-  double reference;
-  double library;
-};
-
-// Alternating rounds, so that whatever else the machine does weighs on both
-// alike; the best round of each counts.
-template <typename Reference, typename Library>
-Pair Compare(int iterations, Reference reference, Library library) {
-  Pair best{1e300, 1e300};
-  for (int round = 0; round < 10; ++round) {
-    best.reference = std::min(best.reference, NsPerCallOnce(iterations, reference));
-    best.library = std::min(best.library, NsPerCallOnce(iterations, library));
-  }
-  return best;
-}
+using bench::Compare;
+using bench::NsPerCallOnce;
+using bench::Pair;
 
 volatile LONGLONG g_sink;
 const wchar_t kUtcText[] = L"2020-06-01T12:00:00Z";
@@ -121,10 +91,10 @@ int wmain(int argc, wchar_t** argv) {
 
   printf("ISO 8601, %d calls per round, best of 10 alternating rounds, logging off\n", iterations);
   printf("  parse \"Z\" text    : reference %7.0f ns  library %7.0f ns  ratio %.2f (target <= 1.00: %s)\n",
-         utc.reference, utc.library, utc.library / utc.reference, utc.library <= utc.reference ? "met" : "MISSED");
-  printf("  parse offset text : reference %7.0f ns  library %7.0f ns  ratio %.2f\n", offset.reference,
-         offset.library, offset.library / offset.reference);
-  printf("  format file time  : reference %7.0f ns  library %7.0f ns  ratio %.2f\n", format.reference,
-         format.library, format.library / format.reference);
+         utc.first, utc.second, utc.second / utc.first, utc.second <= utc.first ? "met" : "MISSED");
+  printf("  parse offset text : reference %7.0f ns  library %7.0f ns  ratio %.2f\n", offset.first,
+         offset.second, offset.second / offset.first);
+  printf("  format file time  : reference %7.0f ns  library %7.0f ns  ratio %.2f\n", format.first,
+         format.second, format.second / format.first);
   return 0;
 }
