@@ -36,14 +36,36 @@ if grep -rl -e "$src" -e "$build" "$prefix/lib/cmake"; then
   fail "the package names the source or build tree"
 fi
 
-# Each installed header compiles on its own with what is installed (C++17).
+# Each installed header compiles on its own with what is installed (C++17);
+# those that declare C exports compile as C too.
 cxx=x86_64-w64-mingw32-g++-posix
+cc=x86_64-w64-mingw32-gcc-posix
 for header in "$prefix"/include/*.h; do
   name=$(basename "$header")
   echo "#include <$name>" | $cxx -std=c++17 -DUNICODE -D_UNICODE -Wall -Wextra -Werror -fsyntax-only \
       -I"$prefix/include" -x c++ - \
     || fail "$name does not compile on its own"
+  if grep -q -e ZQPLATUTIL_C_API -e VXLOG_API "$header"; then
+    echo "#include <$name>" | $cc -std=c11 -DUNICODE -D_UNICODE -Wall -Wextra -Werror -fsyntax-only \
+        -I"$prefix/include" -x c - \
+      || fail "$name does not compile as C"
+  fi
 done
+
+# A C program linked with zqplatutilu.lib alone imports the C exports by name
+# from zqplatutilu.dll and runs.
+mkdir -p "$work/c"
+$cc -std=c11 -DUNICODE -D_UNICODE -Wall -Wextra -Werror -static -I"$prefix/include" \
+    "$src/tests/package/c_caller.c" "$prefix/lib/zqplatutilu.lib" -o "$work/c/c_caller.exe" \
+  || fail "the C program does not link with zqplatutilu.lib"
+x86_64-w64-mingw32-objdump -p "$work/c/c_caller.exe" | grep -q 'DLL Name: zqplatutilu.dll' \
+  || fail "the C program does not import zqplatutilu.dll"
+cp "$prefix"/bin/*.dll "$work/c/"
+c_output=$(cd "$work/c" && "$build/winerun" ./c_caller.exe | tr -d '\r') || fail "c_caller exited with $?"
+echo "$c_output"
+[ "$c_output" = "zqRegReadValueEx: 0 type 1
+zqSysCompareISO8601: -1
+zqSysGetUserSIDA: 1332" ] || fail "unexpected output of c_caller"
 
 # The caller project, found through the package.
 cmake -S "$src/examples/caller" -B "$caller_build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
