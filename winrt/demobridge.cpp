@@ -64,10 +64,10 @@ class PopupToast final : public ZQ::Framework::IVXToastNotification {
       fonts_ = nullptr;
       return HRESULT_FROM_WIN32(GetLastError());
     }
+    displayed_ = true;  // before anyone can see it, so a hide is never turned away
+    SetTimer(window, kExpiryTimer, expiryMs_, nullptr);
     ShowWindow(window, SW_SHOWNOACTIVATE);
     UpdateWindow(window);
-    SetTimer(window, kExpiryTimer, expiryMs_, nullptr);
-    displayed_ = true;
 
     MSG message;
     while (IsWindow(window) && GetMessageW(&message, nullptr, 0, 0) > 0) {

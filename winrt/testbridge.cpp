@@ -31,11 +31,13 @@ namespace {
 
 using ZQ::Framework::secwstring;
 
+// Resolved once at load, under the loader's lock: a lookup later could wait
+// for that lock while another thread holds it in this DLL's DllMain.
+using JournalFn = void (*)(const wchar_t*);
+JournalFn g_journal = nullptr;
+
 void Journal(const std::wstring& line) {
-  using JournalFn = void (*)(const wchar_t*);
-  static const auto journal = reinterpret_cast<JournalFn>(
-      reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(nullptr), "ToastBridgeJournal")));
-  if (journal) journal(line.c_str());
+  if (g_journal) g_journal(line.c_str());
 }
 
 struct Behaviour {
@@ -136,6 +138,10 @@ VXTOASTBRIDGE_API ZQ::Framework::IVXToastNotification* CreateToastNotification(s
 VXTOASTBRIDGE_API PLATUTIL_UI_MODE GetUIMode() { return PLATUTIL_UI_MODE_TABLET; }
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+  if (reason == DLL_PROCESS_ATTACH) {
+    g_journal = reinterpret_cast<JournalFn>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(nullptr), "ToastBridgeJournal")));
+  }
   if (reason == DLL_THREAD_ATTACH) Journal(L"thread attach");
   if (reason == DLL_PROCESS_DETACH) Journal(L"unload");
   return TRUE;
