@@ -215,6 +215,22 @@ TEST(ComWipe, NullAndLockedArrays) {
   ASSERT_EQ(SafeArrayUnlock(locked), S_OK);
   EXPECT_EQ(zqSafeArrayDestroy(locked, FALSE), S_OK);
 
+  // An array whose lock count is full cannot be accessed: the failure comes
+  // back and nothing is touched.
+  SAFEARRAY* full = SafeArrayCreateVector(VT_UI1, 0, 4);
+  ASSERT_NE(full, nullptr);
+  memset(full->pvData, 0xCD, 4);
+  full->cLocks = 0xFFFF;
+  log.Clear();
+  EXPECT_EQ(zqSafeArrayDestroy(full, FALSE), E_UNEXPECTED);
+  EXPECT_EQ(log.Lines(), (Lines{{0, L"zqSafeArrayDestroy psa = " + Hex(full)},
+                                {0, L"zqSafeArrayDestroy sizeElem = 1, nDim = 1"},
+                                {1, L"zqSafeArrayDestroy SafeArrayAccessData failed hr = 8000ffff"},
+                                {0, L"zqSafeArrayDestroy hr = 8000ffff"}}));
+  EXPECT_EQ(static_cast<unsigned char*>(full->pvData)[3], 0xCD);
+  full->cLocks = 0;
+  EXPECT_EQ(SafeArrayDestroy(full), S_OK);
+
   // An array without data: the access gives no pointer, nothing is wiped, and
   // the array is left unlocked for its owner.
   SAFEARRAY* empty = nullptr;
