@@ -16,6 +16,7 @@
 
 #include "logcapture.h"
 #include "toastmanager.h"
+#include "vxcext.h"
 #include "zqtoast.h"
 
 using ZQ::Framework::IVXToastManager;
@@ -481,6 +482,26 @@ TEST(ToastVersion, WinRTSupportFollowsTheReportedWindowsVersion) {
   LogCapture log;
   EXPECT_FALSE(ZQ::Framework::zqIsWinRTSupported());
   EXPECT_EQ(log.Lines(), (Lines{{8, L"zqIsWinRTSupported"}, {16, L"zqIsWinRTSupported: returns false."}}));
+}
+
+TEST(Converter, CharToStringFillsTheSecureString) {
+  using ZQ::Framework::CConverter;
+  secwstring out(L"left over from before, long enough for the heap");
+  CConverter::charToString("invalid map<K, T> key", -1, out);
+  EXPECT_EQ(out, secwstring(L"invalid map<K, T> key"));
+  CConverter::charToString("abcdef", 3, out);  // a length counts bytes, no terminator needed
+  EXPECT_EQ(out, secwstring(L"abc"));
+  std::string ansi = "caf\xe9 \xa3 5";  // code page 1252 under Wine's default locale
+  CConverter::charToString(ansi.c_str(), static_cast<int>(ansi.size()), out);
+  EXPECT_EQ(out, secwstring(L"caf\u00e9 \u00a3 5"));
+  std::string longText(300, 'x');
+  CConverter::charToString(longText.c_str(), -1, out);
+  EXPECT_EQ(out.size(), 300u);
+  CConverter::charToString(nullptr, 5, out);
+  EXPECT_TRUE(out.empty());
+  out = L"x";
+  CConverter::charToString("text", 0, out);
+  EXPECT_TRUE(out.empty());
 }
 
 // The demo bridge's popup under the test display.
