@@ -238,9 +238,10 @@ TEST_F(Toast, HideBeforeTheToastThreadRegistersAndAfterItIsJoined) {
   LogCapture log;
   EXPECT_TRUE(manager->CreateToastThread());
   EXPECT_FALSE(manager->HideToast());
+  Lines held = log.Lines();  // the toast thread has logged nothing yet
   journal.SetHook(nullptr);
   SetEvent(gate);
-  EXPECT_EQ(log.Lines(),
+  EXPECT_EQ(held,
             (Lines{{8, L"VXToastManager::CreateToastThread"},
                    {0, L"VXToastManager::CreateToastThread : thread created."},
                    {16, L"VXToastManager::CreateToastThread : returns 1"},
@@ -504,11 +505,16 @@ TEST(Converter, CharToStringFillsTheSecureString) {
   EXPECT_TRUE(out.empty());
 }
 
-// The demo bridge's popup under the test display.
+// The demo bridge's popup of this process (other programs may show theirs on
+// the same test display), once it is visible.
 HWND FindPopup() {
   for (DWORD waited = 0; waited < kPatienceMs; waited += 20) {
-    HWND popup = FindWindowW(L"VXToastPopup", nullptr);
-    if (popup && IsWindowVisible(popup)) return popup;
+    HWND popup = nullptr;
+    while ((popup = FindWindowExW(nullptr, popup, L"VXToastPopup", nullptr))) {
+      DWORD process = 0;
+      GetWindowThreadProcessId(popup, &process);
+      if (process == GetCurrentProcessId() && IsWindowVisible(popup)) return popup;
+    }
     Sleep(20);
   }
   return nullptr;
