@@ -6,8 +6,8 @@
 // and leaves the string or array allocated.
 #pragma once
 
-#include <oaidl.h>
 #include <windows.h>
+#include <oleauto.h>
 
 #include "zqexport.h"
 
