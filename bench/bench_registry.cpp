@@ -13,55 +13,18 @@
 #include <cwchar>
 #include <string>
 
+#include "benchclock.h"
 #include "vxlog.h"
 #include "zqregistry.h"
 
 namespace {
 
+using bench::Compare;
+using bench::NsPerCall;
+using bench::NsPerCallOnce;
+using bench::Pair;
+
 const wchar_t kKey[] = L"Software\\ZqPlatUtilBench";
-
-double Now() {
-  static LARGE_INTEGER frequency = [] {
-    LARGE_INTEGER f;
-    QueryPerformanceFrequency(&f);
-    return f;
-  }();
-  LARGE_INTEGER counter;
-  QueryPerformanceCounter(&counter);
-  return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-template <typename Fn>
-double NsPerCallOnce(int iterations, Fn fn) {
-  double start = Now();
-  for (int i = 0; i < iterations; ++i) fn(i);
-  return (Now() - start) * 1e9 / iterations;
-}
-
-// Nanoseconds per call of fn, the best of several rounds.
-template <typename Fn>
-double NsPerCall(int iterations, Fn fn) {
-  double best = 1e300;
-  for (int round = 0; round < 5; ++round) best = std::min(best, NsPerCallOnce(iterations, fn));
-  return best;
-}
-
-struct Pair {
-  double first;
-  double second;
-};
-
-// Both variants round after round, alternating, so that whatever else the
-// machine does weighs on both alike; the best round of each counts.
-template <typename First, typename Second>
-Pair ComparePerCall(int iterations, First first, Second second) {
-  Pair best{1e300, 1e300};
-  for (int round = 0; round < 10; ++round) {
-    best.first = std::min(best.first, NsPerCallOnce(iterations, first));
-    best.second = std::min(best.second, NsPerCallOnce(iterations, second));
-  }
-  return best;
-}
 
 volatile DWORD g_sink;
 
@@ -108,9 +71,9 @@ int wmain(int argc, wchar_t** argv) {
   // Registry read, logging off, then logging every line to a file.
   LogTo(nullptr);
   NsPerCallOnce(iterations / 10 + 1, RawRead);  // warm up
-  Pair off = ComparePerCall(iterations, RawRead, LibraryRead);
+  Pair off = Compare(iterations, RawRead, LibraryRead);
   LogTo(logFile);
-  Pair on = ComparePerCall(iterations, RawRead, LibraryRead);
+  Pair on = Compare(iterations, RawRead, LibraryRead);
   double rawOff = off.first, libOff = off.second, rawOn = on.first, libOn = on.second;
 
   // One log call, off and on.

@@ -1,7 +1,10 @@
 // "reg" commands: everything goes through the library's registry exports.
 #include <zqregistry.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cwchar>
+#include <cwctype>
 
 #include "cli.h"
 
@@ -80,11 +83,211 @@ int RegGet(Args args) {
   return kExitOk;
 }
 
+// "12", "0x1f" or "4294967295" into a DWORD; nothing else.
+bool ParseDword(const std::wstring& text, DWORD* value) {
+  if (text.empty() || text[0] == L'-' || text[0] == L'+') return false;
+  wchar_t* end = nullptr;
+  errno = 0;
+  unsigned long long parsed = wcstoull(text.c_str(), &end, 0);
+  if (errno != 0 || *end != L'\0' || parsed > 0xFFFFFFFFull) return false;
+  *value = static_cast<DWORD>(parsed);
+  return true;
+}
+
+// "dead01", "de ad 01" or "de:ad:01" into bytes.
+bool ParseHex(const std::wstring& text, std::vector<BYTE>* bytes) {
+  std::wstring digits;
+  for (wchar_t c : text) {
+    if (c == L' ' || c == L':') continue;
+    if (!iswxdigit(c)) return false;
+    digits += c;
+  }
+  if (digits.size() % 2 != 0) return false;
+  for (size_t i = 0; i < digits.size(); i += 2) {
+    bytes->push_back(static_cast<BYTE>(wcstoul(digits.substr(i, 2).c_str(), nullptr, 16)));
+  }
+  return true;
+}
+
+// "REG_SZ", "sz", "REG_DWORD", "dword", ... or a number.
+bool ParseType(const std::wstring& text, DWORD* type) {
+  static const struct {
+    const wchar_t* name;
+    DWORD type;
+  } kTypes[] = {{L"sz", REG_SZ},         {L"expand_sz", REG_EXPAND_SZ}, {L"binary", REG_BINARY},
+                {L"dword", REG_DWORD},   {L"multi_sz", REG_MULTI_SZ},   {L"qword", REG_QWORD},
+                {L"none", REG_NONE}};
+  std::wstring name = text;
+  if (name.size() > 4 && _wcsnicmp(name.c_str(), L"REG_", 4) == 0) name = name.substr(4);
+  for (const auto& known : kTypes) {
+    if (_wcsicmp(name.c_str(), known.name) == 0) {
+      *type = known.type;
+      return true;
+    }
+  }
+  return ParseDword(text, type);
+}
+
+const wchar_t kSetUsage[] =
+    L"reg set ROOT\\path VALUE --dword N | --string S | --multi S1 S2... | --binary HEX [--view 32|64]";
+
+int RegSet(Args args) {
+  DWORD section = 0;
+  if (!TakeView(args, &section)) return Usage(L"--view takes 32 or 64");
+
+  // --multi takes every argument after it.
+  std::vector<std::wstring> multi;
+  bool isMulti = false;
+  for (auto it = args.begin(); it != args.end(); ++it) {
+    if (*it == L"--multi") {
+      multi.assign(it + 1, args.end());
+      args.erase(it, args.end());
+      isMulti = true;
+      break;
+    }
+  }
+  std::wstring dword, text, hex;
+  bool missing = false;
+  bool isDword = TakeOption(args, L"--dword", &dword, &missing);
+  if (missing) return Usage(L"--dword needs a number");
+  bool isString = TakeOption(args, L"--string", &text, &missing);
+  if (missing) return Usage(L"--string needs a text");
+  bool isBinary = TakeOption(args, L"--binary", &hex, &missing);
+  if (missing) return Usage(L"--binary needs hex digits");
+  if (isDword + isString + isMulti + isBinary != 1 || args.size() != 2) return Usage(kSetUsage);
+
+  HKEY root = nullptr;
+  std::wstring path;
+  if (!ParseKeyPath(args[0], &root, &path)) return Usage(L"unknown registry root in '" + args[0] + L"'");
+  const wchar_t* valueName = args[1].c_str();
+
+  int status = ZQ_REG_OK;
+  const wchar_t* function = nullptr;
+  if (isDword) {
+    DWORD value = 0;
+    if (!ParseDword(dword, &value)) return Usage(L"--dword takes a number from 0 to 4294967295 (or 0x...)");
+    function = L"zqRegWriteDWORDValueEx";
+    status = zqRegWriteDWORDValueEx(root, path.c_str(), valueName, value, section);
+  } else if (isString) {
+    function = L"zqRegWriteStringValueEx";
+    // The stored string keeps its terminator.
+    status = zqRegWriteStringValueEx(root, path.c_str(), valueName, text.c_str(),
+                                     static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)), section);
+  } else if (isMulti) {
+    if (multi.empty()) return Usage(L"--multi needs at least one string");
+    std::wstring block;
+    for (const std::wstring& item : multi) {
+      if (item.empty()) return Usage(L"--multi cannot hold an empty string");
+      block += item;
+      block += L'\0';
+    }
+    block += L'\0';
+    function = L"zqRegWriteMultiStringValueEx";
+    status = zqRegWriteMultiStringValueEx(root, path.c_str(), valueName, block.data(),
+                                          static_cast<DWORD>(block.size() * sizeof(wchar_t)), section);
+  } else {
+    std::vector<BYTE> bytes;
+    if (!ParseHex(hex, &bytes)) return Usage(L"--binary takes pairs of hex digits, such as 'de ad 01'");
+    function = L"zqRegWriteBinaryValueEx";
+    status = zqRegWriteBinaryValueEx(root, path.c_str(), valueName, bytes.data(), static_cast<DWORD>(bytes.size()),
+                                     section);
+  }
+  if (status != ZQ_REG_OK) return Failed(function, status);
+  return kExitOk;
+}
+
+// Lists with the count asked first; lists again with more room when the key
+// grew in between, so that every name is printed.
+template <typename Element, typename ListFn>
+bool ListAll(ListFn list, std::vector<Element>* elements, const Element& blank, int* status) {
+  int count = 0;
+  *status = list(nullptr, &count);
+  if (*status != ZQ_REG_OK) return false;
+  for (int capacity = count + 16;; capacity *= 2) {
+    elements->assign(static_cast<size_t>(capacity), blank);
+    count = capacity;
+    *status = list(elements->data(), &count);
+    if (*status != ZQ_REG_OK) return false;
+    if (count < capacity) break;
+  }
+  elements->resize(static_cast<size_t>(count));
+  return true;
+}
+
+int RegLs(Args args) {
+  DWORD section = 0;
+  if (!TakeView(args, &section)) return Usage(L"--view takes 32 or 64");
+  bool values = TakeFlag(args, L"--values");
+  std::wstring typeText;
+  bool missing = false;
+  bool filtered = TakeOption(args, L"--type", &typeText, &missing);
+  if (missing) return Usage(L"--type needs a registry type");
+  if (filtered && !values) return Usage(L"--type goes with --values");
+  if (args.size() != 1) return Usage(L"reg ls ROOT\\path [--values [--type T]] [--view 32|64]");
+  HKEY root = nullptr;
+  std::wstring path;
+  if (!ParseKeyPath(args[0], &root, &path)) return Usage(L"unknown registry root in '" + args[0] + L"'");
+  DWORD filter = ZQ_REG_ANY_TYPE;
+  if (filtered && !ParseType(typeText, &filter)) return Usage(L"unknown registry type '" + typeText + L"'");
+
+  int status = ZQ_REG_OK;
+  if (!values) {
+    std::vector<ZQ_REG_SUBKEY_SLOT> slots;
+    auto list = [&](ZQ_REG_SUBKEY_SLOT* array, int* count) {
+      return zqRegListKeysEx(root, path.c_str(), array, count, section);
+    };
+    if (!ListAll(list, &slots, ZQ_REG_SUBKEY_SLOT{}, &status)) return Failed(L"zqRegListKeysEx", status);
+    for (const ZQ_REG_SUBKEY_SLOT& slot : slots) Out(slot.szName);
+    return kExitOk;
+  }
+
+  // Entries that the filter refuses keep this type, which no value has here.
+  ZQ_REG_VALUE_ENTRY blank{};
+  blank.dwType = ZQ_REG_ANY_TYPE;
+  std::vector<ZQ_REG_VALUE_ENTRY> entries;
+  auto list = [&](ZQ_REG_VALUE_ENTRY* array, int* count) {
+    return zqRegListValueNamesEx(root, path.c_str(), array, count, filter, section);
+  };
+  if (!ListAll(list, &entries, blank, &status)) return Failed(L"zqRegListValueNamesEx", status);
+  for (const ZQ_REG_VALUE_ENTRY& entry : entries) {
+    if (entry.dwType == ZQ_REG_ANY_TYPE) continue;
+    std::wstring name = entry.szName[0] ? entry.szName : L"(default)";
+    Out(name + L"  " + TypeName(entry.dwType));
+  }
+  return kExitOk;
+}
+
+int RegDel(Args args) {
+  DWORD section = 0;
+  bool viewGiven = std::find(args.begin(), args.end(), L"--view") != args.end();
+  if (!TakeView(args, &section)) return Usage(L"--view takes 32 or 64");
+  bool tree = TakeFlag(args, L"--tree");
+  if (args.empty() || args.size() > 2 || (tree && args.size() == 2)) {
+    return Usage(L"reg del ROOT\\path [VALUE] [--tree] [--view 32|64]");
+  }
+  HKEY root = nullptr;
+  std::wstring path;
+  if (!ParseKeyPath(args[0], &root, &path)) return Usage(L"unknown registry root in '" + args[0] + L"'");
+
+  if (args.size() == 2) {
+    int status = zqRegDeleteValue(root, path.c_str(), args[1].c_str(), section);
+    return status == ZQ_REG_OK ? kExitOk : Failed(L"zqRegDeleteValue", status);
+  }
+  // The library deletes a key in the 32-bit view when given no view; the tool
+  // deletes where its other commands look by default, the 64-bit view.
+  if (!viewGiven && !tree) section = KEY_WOW64_64KEY;
+  int status = zqRegDeleteKey(root, path.c_str(), tree ? 1 : 0, section);
+  return status == ZQ_REG_OK ? kExitOk : Failed(L"zqRegDeleteKey", status);
+}
+
 int RunReg(Args args) {
-  if (args.empty()) return Usage(L"reg needs a command: get");
+  if (args.empty()) return Usage(L"reg needs a command: get, set, ls or del");
   std::wstring command = args[0];
   args.erase(args.begin());
   if (command == L"get") return RegGet(args);
+  if (command == L"set") return RegSet(args);
+  if (command == L"ls") return RegLs(args);
+  if (command == L"del") return RegDel(args);
   return Usage(L"unknown reg command '" + command + L"'");
 }
 
@@ -92,7 +295,19 @@ const wchar_t kRegHelp[] =
     L"Registry (ROOT is HKLM, HKCU, HKCR, HKU or HKCC, or the long name):\n"
     L"  reg get ROOT\\path [VALUE] [--view 32|64]\n"
     L"      Print the value's type and data (the default value when VALUE is\n"
-    L"      left out): DWORD, QWORD, string, multi-string, binary as hex.";
+    L"      left out): DWORD, QWORD, string, multi-string, binary as hex.\n"
+    L"  reg set ROOT\\path VALUE --dword N | --string S | --multi S1 S2... | --binary HEX\n"
+    L"          [--view 32|64]\n"
+    L"      Write one value (\"\" names the default value), creating the key and\n"
+    L"      its missing parents. N is decimal or 0x-hex; HEX is pairs of digits.\n"
+    L"  reg ls ROOT\\path [--values [--type T]] [--view 32|64]\n"
+    L"      Print every subkey name, or with --values every value's name and type\n"
+    L"      (T: REG_SZ, REG_DWORD, REG_MULTI_SZ, REG_BINARY, ... or a number).\n"
+    L"      A key without subkeys (or values) answers as an error.\n"
+    L"  reg del ROOT\\path [VALUE] [--tree] [--view 32|64]\n"
+    L"      Delete one value, or the key (which must have no subkeys), or with\n"
+    L"      --tree the key and everything below it. Without --view a key is\n"
+    L"      deleted in the 64-bit view and a tree in the default view.";
 
 const Registration kReg{{L"reg", kRegHelp, RunReg}};
 

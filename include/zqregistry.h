@@ -81,3 +81,109 @@ ZQPLATUTIL_C_API int zqRegReadValueEx(HKEY hRoot, const wchar_t* pszKey, const w
                                       void* pData, DWORD* pcbData, DWORD dwSection);
 ZQPLATUTIL_C_API int zqRegReadValue(HKEY hRoot, const wchar_t* pszKey, const wchar_t* pszValueName, DWORD* pdwType,
                                     void* pData, DWORD* pcbData);
+
+// ---- Writes ----------------------------------------------------------------
+//
+// The key is created when it is missing, with every missing parent, and opened
+// when it exists. The size goes to the system unchanged: it holds whatever
+// terminators the stored value is to keep (the wide terminator of a REG_SZ;
+// each string's terminator and the closing empty string of a REG_MULTI_SZ).
+// The library neither measures nor terminates the data, and does not check the
+// data pointer (the system answers for it). Status: ZQ_REG_OK, ZQ_REG_ERROR or
+// ZQ_REG_BAD_ARGUMENT (section, or a null pszKey).
+
+ZQPLATUTIL_C_API int zqRegWriteDWORDValueEx(HKEY hRoot, const wchar_t* pszKey, const wchar_t* pszValueName,
+                                            DWORD dwValue, DWORD dwSection);
+ZQPLATUTIL_C_API int zqRegWriteDWORDValue(HKEY hRoot, const wchar_t* pszKey, const wchar_t* pszValueName,
+                                          DWORD dwValue);
+ZQPLATUTIL_C_API int zqRegWriteStringValueEx(HKEY hRoot, const wchar_t* pszKey, const wchar_t* pszValueName,
+                                             const wchar_t* pszData, DWORD cbData, DWORD dwSection);
+ZQPLATUTIL_C_API int zqRegWriteStringValue(HKEY hRoot, const wchar_t* pszKey, const wchar_t* pszValueName,
+                                           const wchar_t* pszData, DWORD cbData);
+ZQPLATUTIL_C_API int zqRegWriteMultiStringValueEx(HKEY hRoot, const wchar_t* pszKey, const wchar_t* pszValueName,
+                                                  const wchar_t* pszData, DWORD cbData, DWORD dwSection);
+ZQPLATUTIL_C_API int zqRegWriteMultiStringValue(HKEY hRoot, const wchar_t* pszKey, const wchar_t* pszValueName,
+                                                const wchar_t* pszData, DWORD cbData);
+ZQPLATUTIL_C_API int zqRegWriteBinaryValueEx(HKEY hRoot, const wchar_t* pszKey, const wchar_t* pszValueName,
+                                             const BYTE* pbData, DWORD cbData, DWORD dwSection);
+ZQPLATUTIL_C_API int zqRegWriteBinaryValue(HKEY hRoot, const wchar_t* pszKey, const wchar_t* pszValueName,
+                                           const BYTE* pbData, DWORD cbData);
+
+// ---- Listings --------------------------------------------------------------
+//
+// The count is in/out: the array's capacity in elements on entry (a signed
+// number: 0 or less stores nothing), the number of names walked on success.
+// Element i always belongs to enumeration index i. A null array only counts,
+// with no limit and no filter. A full array stops the walk and the count is
+// the capacity. The value listing's filter (a REG_* type, or
+// ZQ_REG_ANY_TYPE) decides which elements are written; an element that it
+// refuses stays as the caller left it, yet is counted.
+// A key without values (or subkeys) gives ZQ_REG_ERROR. On every failure the
+// count is left unwritten; elements written before it stay written.
+// A walk also ends when the key is deleted under it (every further index
+// would fail the same way).
+
+#define ZQ_REG_VALUE_NAME_CCH 260   // a value entry's name, terminator included
+#define ZQ_REG_SUBKEY_NAME_CCH 255  // a subkey slot's name, terminator included
+#define ZQ_REG_ANY_TYPE 0xFFFFFFFFu
+
+// One element of the value listing's array.
+typedef struct ZQ_REG_VALUE_ENTRY {
+  wchar_t szName[ZQ_REG_VALUE_NAME_CCH];  // terminated
+  DWORD dwType;                           // REG_* code
+} ZQ_REG_VALUE_ENTRY;
+
+// One element of the subkey listing's array.
+typedef struct ZQ_REG_SUBKEY_SLOT {
+  wchar_t szName[ZQ_REG_SUBKEY_NAME_CCH];  // terminated
+} ZQ_REG_SUBKEY_SLOT;
+
+#ifdef __cplusplus
+#include <cstddef>
+static_assert(sizeof(wchar_t) == 2, "names are UTF-16");
+static_assert(offsetof(ZQ_REG_VALUE_ENTRY, szName) == 0, "value entry layout");
+static_assert(offsetof(ZQ_REG_VALUE_ENTRY, dwType) == 520, "value entry layout");
+static_assert(sizeof(ZQ_REG_VALUE_ENTRY) == 524, "value entry layout");
+static_assert(sizeof(ZQ_REG_SUBKEY_SLOT) == 510, "subkey slot layout");
+#else
+#include <stddef.h>
+_Static_assert(offsetof(ZQ_REG_VALUE_ENTRY, dwType) == 520, "value entry layout");
+_Static_assert(sizeof(ZQ_REG_VALUE_ENTRY) == 524, "value entry layout");
+_Static_assert(sizeof(ZQ_REG_SUBKEY_SLOT) == 510, "subkey slot layout");
+#endif
+
+ZQPLATUTIL_C_API int zqRegListValueNamesEx(HKEY hRoot, const wchar_t* pszKey, ZQ_REG_VALUE_ENTRY* pEntries,
+                                           int* pnValueCount, DWORD dwTypeFilter, DWORD dwSection);
+ZQPLATUTIL_C_API int zqRegListValueNames(HKEY hRoot, const wchar_t* pszKey, ZQ_REG_VALUE_ENTRY* pEntries,
+                                         int* pnValueCount, DWORD dwTypeFilter);
+ZQPLATUTIL_C_API int zqRegListKeysEx(HKEY hRoot, const wchar_t* pszKey, ZQ_REG_SUBKEY_SLOT* pSubKeys,
+                                     int* pnSubKeyCount, DWORD dwSection);
+ZQPLATUTIL_C_API int zqRegListKeys(HKEY hRoot, const wchar_t* pszKey, ZQ_REG_SUBKEY_SLOT* pSubKeys,
+                                   int* pnSubKeyCount);
+
+// ---- Deletions -------------------------------------------------------------
+//
+// A flag byte is set only when it equals 1.
+//
+// zqRegDeleteValue: both pszKey and pszValueName are required (deleting the
+// default value goes through an empty name).
+//
+// zqRegDeleteKey: the view is the section, or the 32-bit view when the section
+// is 0. Not recursive: the key must have no subkeys. Recursive: the whole
+// subtree goes, through the platform's tree deletion in the process's default
+// view when the platform has it (the section then plays no part), else through
+// zqRegDeleteSubKey.
+//
+// zqRegDeleteSubKey: deletes every subkey below pszKey and, when bDeleteSelf
+// is 1, the key itself; the key's own values stay when it is kept. The section
+// is checked but not applied: keys are opened and deleted in the default view.
+// A subkey that cannot be deleted ends the walk; the status is then ZQ_REG_OK
+// when the key is kept, ZQ_REG_ERROR when it was to be deleted. A subkey whose
+// full path does not fit in 779 characters cannot be deleted this way and ends
+// the walk like one that is denied. Unlike the platform's calls, a null pszKey
+// is rejected (ZQ_REG_BAD_ARGUMENT): it would name the root itself.
+
+ZQPLATUTIL_C_API int zqRegDeleteValue(HKEY hRoot, const wchar_t* pszKey, const wchar_t* pszValueName,
+                                      DWORD dwSection);
+ZQPLATUTIL_C_API int zqRegDeleteKey(HKEY hRoot, const wchar_t* pszKey, BYTE bRecursive, DWORD dwSection);
+ZQPLATUTIL_C_API int zqRegDeleteSubKey(HKEY hRoot, const wchar_t* pszKey, DWORD dwSection, BYTE bDeleteSelf);

@@ -50,6 +50,9 @@ class Operation {
 
   // Logs the result at level 16 with a format whose first placeholder is the
   // name (%s) and second the result, then hands the result back for return.
+  // Exit line of an operation without a result: the name alone.
+  void Exit() const { Line(kExit, L"%s", name_); }
+
   template <typename Result>
   Result Exit(Result result, const wchar_t* exitFormat) const {
     Line(kExit, exitFormat, name_, result);

@@ -2,7 +2,7 @@
 # Installs what the build and the tests need, once; quiet when all is there.
 set -euo pipefail
 
-packages=(cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth googletest)
+packages=(cmake ninja-build g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth googletest wixl)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

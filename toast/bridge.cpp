@@ -5,6 +5,7 @@
 #include <atomic>
 
 #include "toastmanager.h"
+#include "uniquemodule.h"
 #include "zqlog.h"
 
 using ZQ::Framework::IVXToastManager;
@@ -27,26 +28,6 @@ std::atomic<HMODULE> g_bridge{nullptr};
 using CreateToastNotificationFn = IVXToastNotification* (*)(secwstring, secwstring, bool);
 using GetUIModeFn = PLATUTIL_UI_MODE (*)();
 
-template <typename Fn>
-Fn ProcAs(HMODULE module, const char* name) {
-  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
-
-// Owns a module loaded for the length of one call.
-class UniqueModule {
- public:
-  explicit UniqueModule(HMODULE module) : module_(module) {}
-  ~UniqueModule() {
-    if (module_) FreeLibrary(module_);
-  }
-  UniqueModule(const UniqueModule&) = delete;
-  UniqueModule& operator=(const UniqueModule&) = delete;
-  HMODULE get() const { return module_; }
-
- private:
-  HMODULE module_;
-};
-
 }  // namespace
 
 namespace ZQ::Framework {
@@ -60,7 +41,7 @@ IVXToastManager* zqCreateToastManager(secwstring first, secwstring second, bool 
     Line(kError, L"zqCreateToastManager: LoadLibrary(vx.platutil.winrt.dll) failed with error code 0x%x", GetLastError());
   } else {
     Line(kProgress, L"zqCreateToastManager: LoadLibrary(vx.platutil.winrt.dll) succeeded");
-    auto create = ProcAs<CreateToastNotificationFn>(bridge, "CreateToastNotification");
+    auto create = zq::UniqueModule::Cast<CreateToastNotificationFn>(GetProcAddress(bridge, "CreateToastNotification"));
     if (!create) {
       Line(kError, L"zqCreateToastManager: GetProcAddress(CreateToastNotification) failed with error code 0x%x",
            GetLastError());
@@ -83,12 +64,12 @@ void zqDeleteToastManager(IVXToastManager* manager) {
 PLATUTIL_UI_MODE zqGetUIMode() {
   Line(kEntry, L"zqGetUIMode");
   auto mode = static_cast<PLATUTIL_UI_MODE>(0);
-  UniqueModule bridge(LoadLibraryW(kBridgeName));
+  zq::UniqueModule bridge = zq::UniqueModule::Load(kBridgeName);
   if (!bridge.get()) {
     Line(kError, L"zqGetUIMode: LoadLibrary(vx.platutil.winrt.dll) failed with error code 0x%x", GetLastError());
   } else {
     Line(kProgress, L"zqGetUIMode: LoadLibrary(vx.platutil.winrt.dll) succeeded");
-    if (auto getMode = ProcAs<GetUIModeFn>(bridge.get(), "GetUIMode")) {
+    if (auto getMode = bridge.Proc<GetUIModeFn>("GetUIMode")) {
       mode = getMode();
     } else {
       Line(kError, L"zqGetUIMode: GetProcAddress(GetUIMode) failed with error code 0x%x", GetLastError());

@@ -7,7 +7,8 @@
 
 namespace zqtest {
 
-// Creates and closes an event and returns the value its handle had.
+// Creates and closes a batch of events and returns the highest value their
+// handles had.
 uintptr_t ProbeHandleValue();
 
 }  // namespace zqtest

@@ -1,0 +1,66 @@
+// Terminal Services detection and its installer action.
+#include "tse.h"
+
+#include <cwchar>
+
+#include "msisession.h"
+#include "regframe.h"
+#include "zqmsi.h"
+
+namespace zq::msi {
+namespace {
+
+// Whether the system reports the Terminal suite.
+BOOL HasTerminalSuite() {
+  ULONGLONG mask = VerSetConditionMask(0, VER_SUITENAME, VER_AND);
+  OSVERSIONINFOEXA version{};
+  version.dwOSVersionInfoSize = sizeof version;
+  version.wSuiteMask = VER_SUITE_TERMINAL;
+  return VerifyVersionInfoA(&version, VER_SUITENAME, mask);
+}
+
+}  // namespace
+
+DWORD TerminalServerRegistryCheck() {
+  DWORD result = ZQ_TSE_UNKNOWN;
+  zq::reg::UniqueKey key;
+  if (RegOpenKeyW(HKEY_LOCAL_MACHINE, kTerminalServerKey, key.put()) != ERROR_SUCCESS) return result;
+
+  // Type and size first: only a REG_DWORD is read into the number.
+  DWORD type = 0;
+  DWORD size = 520;
+  if (RegQueryValueExW(key.get(), L"fDenyTSConnections", nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+      type != REG_DWORD) {
+    return result;
+  }
+  DWORD deny = 0;
+  if (RegQueryValueExW(key.get(), L"fDenyTSConnections", nullptr, &type, reinterpret_cast<BYTE*>(&deny), &size) ==
+      ERROR_SUCCESS) {
+    result = deny == 0 ? ZQ_TSE_ENABLED : ZQ_TSE_DISABLED;
+  }
+  return result;
+}
+
+UINT PublishTerminalServices(MSIHANDLE session, DWORD result) {
+  wchar_t text[64] = {};
+  _snwprintf(text, 63, L"%d", static_cast<int>(result));
+
+  UniqueModule installer = UniqueModule::Load(L"msi.dll");
+  if (!installer) return result;
+  if (auto setProperty = installer.Proc<MsiSetPropertyFn>("MsiSetPropertyW")) {
+    setProperty(session, L"TSE_ENABLED", text);
+  }
+  return result;
+}
+
+}  // namespace zq::msi
+
+DWORD WINAPI IsTerminalServicesEnabled(void) {
+  BOOL suite = zq::msi::HasTerminalSuite();
+  if (suite != TRUE) return static_cast<DWORD>(suite);
+  return zq::msi::TerminalServerRegistryCheck();
+}
+
+UINT WINAPI DetectTSE(MSIHANDLE hInstall) {
+  return zq::msi::PublishTerminalServices(hInstall, IsTerminalServicesEnabled());
+}

@@ -1,0 +1,228 @@
+// Account names to SIDs through the local security authority, with the
+// library's user cache as the fallback when the authority cannot translate.
+#include <windows.h>
+#include <ntsecapi.h>
+#include <sddl.h>
+
+#include <string>
+
+#include "netinternal.h"
+#include "netowners.h"
+#include "nettext.h"
+#include "zqlog.h"
+#include "zqnet.h"
+
+namespace zq::net {
+namespace {
+
+using LsaLookupNames2Function = NTSTATUS(NTAPI*)(LSA_HANDLE, ULONG, ULONG, PLSA_UNICODE_STRING,
+                                                 PLSA_REFERENCED_DOMAIN_LIST*, PLSA_TRANSLATED_SID2*);
+
+// A counted view of a terminated string, for the authority.
+LSA_UNICODE_STRING Counted(const std::wstring& text) {
+  LSA_UNICODE_STRING counted;
+  counted.Length = static_cast<USHORT>(text.size() * sizeof(wchar_t));
+  counted.MaximumLength = static_cast<USHORT>(counted.Length + sizeof(wchar_t));
+  counted.Buffer = const_cast<wchar_t*>(text.c_str());
+  return counted;
+}
+
+// user "." domain, or the user alone for an empty domain.
+std::wstring UserCacheValueName(const wchar_t* user, const wchar_t* domain) {
+  std::wstring name(user);
+  if (*domain) name.append(L".").append(domain);
+  return name;
+}
+
+BoolOutcome LookupThroughUserCache(const wchar_t* user, const wchar_t* domain, PSID* ppSid) {
+  log::Line(log::kDetail, L"zqNetLookupUserNameW LsaLookupNames2 failed, we'll use the UserCache");
+  if (zqNetGetSidFromUserCacheW(user, domain, ppSid)) return BoolOutcome::Success();
+  return BoolOutcome::Failure(GetLastError());
+}
+
+BoolOutcome LookupUserName(const wchar_t* user, const wchar_t* domain, PSID* ppSid) {
+  if (!*user) return BoolOutcome::FailureWithoutError();
+
+  // A user name that carries its domain already is asked as given.
+  std::wstring account = user;
+  if (*domain && !wcschr(user, L'\\')) account = std::wstring(domain) + L"\\" + user;
+
+  wchar_t computer[256] = {};
+  DWORD computerChars = 256;
+  GetComputerNameW(computer, &computerChars);
+  const std::wstring systemName = std::wstring(L"\\\\") + computer;
+  log::Line(log::kDetail, L"zqNetLookupUserNameW Computer name %s", systemName.c_str());
+
+  LSA_UNICODE_STRING system = Counted(systemName);
+  LSA_OBJECT_ATTRIBUTES attributes = {};
+  UniqueLsaPolicy policy;
+  DWORD status = LsaNtStatusToWinError(LsaOpenPolicy(&system, &attributes, POLICY_LOOKUP_NAMES, policy.put()));
+  if (status != ERROR_SUCCESS) {
+    log::Line(log::kError, L"zqNetLookupUserNameW Can't open policy (%d)", status);
+    return BoolOutcome::Failure(status);
+  }
+
+  UniqueModule advapi = UniqueModule::Load(L"Advapi32.dll");
+  if (!advapi) {
+    log::Line(log::kError, L"zqNetLookupUserNameW : LoadLibrary(Advapi32.dll) failed");
+    return LookupThroughUserCache(user, domain, ppSid);
+  }
+  auto lookupNames = advapi.Proc<LsaLookupNames2Function>("LsaLookupNames2");
+  if (!lookupNames) {
+    log::Line(log::kError, L"zqNetLookupUserNameW GetProcAddress LsaLookupNames2() Failed");
+    return LookupThroughUserCache(user, domain, ppSid);
+  }
+
+  LSA_UNICODE_STRING name = Counted(account);
+  UniqueLsaBuffer<LSA_REFERENCED_DOMAIN_LIST> domains;
+  UniqueLsaBuffer<LSA_TRANSLATED_SID2> sids;
+  status = LsaNtStatusToWinError(lookupNames(policy.get(), 0, 1, &name, domains.put(), sids.put()));
+  if (status != ERROR_SUCCESS) {
+    log::Line(log::kError, L"zqNetLookupUserNameW LsaLookupNames2 failed (%d)", status);
+    return LookupThroughUserCache(user, domain, ppSid);
+  }
+
+  PSID found = sids ? sids.get()[0].Sid : nullptr;
+  if (!found) {
+    // Success without a SID (a domain's name, say) is no answer for an account.
+    log::Line(log::kError, L"zqNetLookupUserNameW LsaLookupNames2 failed (%d)", ERROR_NONE_MAPPED);
+    return LookupThroughUserCache(user, domain, ppSid);
+  }
+  const DWORD length = GetLengthSid(found);
+  UniqueProcessHeapBlock<void> copy(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, length));
+  if (!copy) {
+    log::Line(log::kError, L"zqNetLookupUserNameW Can't allocate memory for SID");
+    *ppSid = nullptr;
+    return BoolOutcome::Failure(ERROR_NOT_ENOUGH_MEMORY);
+  }
+  if (!CopySid(length, copy.get(), found)) {
+    DWORD error = GetLastError();
+    log::Line(log::kError, L"zqNetLookupUserNameW Can't copy SID");
+    *ppSid = nullptr;
+    return BoolOutcome::Failure(error);
+  }
+  *ppSid = copy.release();
+  // The cache is keyed by the caller's names, not by the account asked for.
+  zqNetAddSidToUserCacheW(user, domain, *ppSid);
+  return BoolOutcome::Success();
+}
+
+BoolOutcome AddSidToUserCache(const wchar_t* user, const wchar_t* domain, PSID sid) {
+  if (!*user || !sid) return BoolOutcome::Failure(ERROR_INVALID_PARAMETER);
+
+  UniqueKey key;
+  LSTATUS rc = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUserCacheKey, 0, KEY_WRITE, key.put());
+  if (rc != ERROR_SUCCESS) {
+    log::Line(log::kError, L"zqNetAddSidToUserCacheW Can't open UserCache key");
+    return BoolOutcome::Failure(rc);
+  }
+  UniqueLocalBlock<wchar_t> sidText;
+  if (!ConvertSidToStringSidW(sid, sidText.put())) {
+    DWORD error = GetLastError();
+    log::Line(log::kError, L"zqNetAddSidToUserCacheW Cannot convert sid to string sid");
+    return BoolOutcome::Failure(error);
+  }
+  const DWORD bytes = CountOf((wcslen(sidText.get()) + 1) * sizeof(wchar_t));
+  rc = RegSetValueExW(key.get(), UserCacheValueName(user, domain).c_str(), 0, REG_SZ,
+                      reinterpret_cast<const BYTE*>(sidText.get()), bytes);
+  if (rc != ERROR_SUCCESS) {
+    log::Line(log::kError, L"zqNetAddSidToUserCacheW Can't add user to UserCache registry key");
+    return BoolOutcome::Failure(rc);
+  }
+  return BoolOutcome::Success();
+}
+
+BoolOutcome GetSidFromUserCache(const wchar_t* user, const wchar_t* domain, PSID* ppSid) {
+  if (!*user) return BoolOutcome::Failure(ERROR_INVALID_PARAMETER);
+
+  const std::wstring valueName = UserCacheValueName(user, domain);
+  UniqueKey key;
+  LSTATUS rc = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUserCacheKey, 0, KEY_QUERY_VALUE, key.put());
+  if (rc != ERROR_SUCCESS) {
+    log::Line(log::kError, L"zqNetGetSidFromUserCacheW Can't open registry key %s", kUserCacheKey);
+    return BoolOutcome::Failure(rc);
+  }
+  DWORD bytes = 0;
+  rc = RegQueryValueExW(key.get(), valueName.c_str(), nullptr, nullptr, nullptr, &bytes);
+  if (rc != ERROR_SUCCESS) {
+    log::Line(log::kError, L"zqNetGetSidFromUserCacheW Can't get buffer size for registry value (%d)", rc);
+    return BoolOutcome::Failure(rc);
+  }
+  // Room for a terminator of our own: stored text need not end in one.
+  UniqueProcessHeapBlock<wchar_t> text(
+      static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, bytes + sizeof(wchar_t))));
+  if (!text) {
+    log::Line(log::kError, L"zqNetGetSidFromUserCacheW Allocation error!!!");
+    return BoolOutcome::Failure(ERROR_NOT_ENOUGH_MEMORY);
+  }
+  rc = RegQueryValueExW(key.get(), valueName.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(text.get()), &bytes);
+  if (rc != ERROR_SUCCESS) {
+    log::Line(log::kError, L"zqNetGetSidFromUserCacheW Can't get value of registry key");
+    return BoolOutcome::Failure(rc);
+  }
+  text.get()[bytes / sizeof(wchar_t)] = L'\0';
+
+  UniqueLocalBlock<void> converted;
+  if (!ConvertStringSidToSidW(text.get(), converted.put())) {
+    DWORD error = GetLastError();
+    log::Line(log::kError, L"zqNetGetSidFromUserCacheW Can't convert string sid to valid sid");
+    return BoolOutcome::Failure(error);
+  }
+  const DWORD length = GetLengthSid(converted.get());
+  UniqueProcessHeapBlock<void> copy(HeapAlloc(GetProcessHeap(), 0, length));
+  if (!copy) {
+    log::Line(log::kError, L"zqNetGetSidFromUserCacheW Allocation error!!!");
+    return BoolOutcome::Failure(ERROR_NOT_ENOUGH_MEMORY);
+  }
+  CopySid(length, copy.get(), converted.get());
+  *ppSid = copy.release();
+  return BoolOutcome::Success();
+}
+
+// The entry lines that the three functions share: name, "username", "domain = %s".
+bool LogEntry(const wchar_t* name, const wchar_t* user, const wchar_t* domain, bool outGiven) {
+  log::Line(log::kEntry, L"%s", name);
+  if (!user || !domain || !outGiven) {
+    log::Line(log::kError, L"%s invalid parameter", name);
+    return false;
+  }
+  log::Line(log::kDetail, L"%s username", name);
+  log::Line(log::kDetail, L"%s domain = %s", name, domain);
+  return true;
+}
+
+}  // namespace
+}  // namespace zq::net
+
+using namespace zq;
+using namespace zq::net;
+
+extern "C" BOOL zqNetLookupUserNameW(const wchar_t* pszUserName, const wchar_t* pszDomainName, PSID* ppSid) {
+  DWORD callerError = GetLastError();
+  BoolOutcome outcome = BoolOutcome::Failure(ERROR_INVALID_PARAMETER);
+  if (LogEntry(L"zqNetLookupUserNameW", pszUserName, pszDomainName, ppSid != nullptr)) {
+    outcome = LookupUserName(pszUserName, pszDomainName, ppSid);
+  }
+  log::Line(log::kExit, L"zqNetLookupUserNameW");
+  return outcome.Deliver(callerError);
+}
+
+BOOL zqNetAddSidToUserCacheW(const wchar_t* pszUserName, const wchar_t* pszDomainName, PSID pSid) {
+  DWORD callerError = GetLastError();
+  BoolOutcome outcome = BoolOutcome::Failure(ERROR_INVALID_PARAMETER);
+  if (LogEntry(L"zqNetAddSidToUserCacheW", pszUserName, pszDomainName, true)) {
+    outcome = AddSidToUserCache(pszUserName, pszDomainName, pSid);
+  }
+  log::Line(log::kExit, L"zqNetAddSidToUserCacheW");
+  return outcome.Deliver(callerError);
+}
+
+BOOL zqNetGetSidFromUserCacheW(const wchar_t* pszUserName, const wchar_t* pszDomainName, PSID* ppSid) {
+  DWORD callerError = GetLastError();
+  BoolOutcome outcome = BoolOutcome::Failure(ERROR_INVALID_PARAMETER);
+  if (LogEntry(L"zqNetGetSidFromUserCacheW", pszUserName, pszDomainName, ppSid != nullptr)) {
+    outcome = GetSidFromUserCache(pszUserName, pszDomainName, ppSid);
+  }
+  log::Line(log::kExit, L"zqNetGetSidFromUserCacheW");
+  return outcome.Deliver(callerError);
+}

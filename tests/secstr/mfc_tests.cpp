@@ -1,0 +1,118 @@
+// The MFC/ATL stand-in under the secure strings.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "wipecheck.h"
+#include "zqmfc.h"
+
+using zqtest::RecordingStringManager;
+using zqtest::ScopedStringManager;
+using zqtest::Thrown;
+
+namespace {
+
+struct Item : CObject {
+  explicit Item(int v) : value(v) {}
+  int value;
+};
+
+TEST(MfcStandIn, ObListPositionsAndBlocks) {
+  CObList list(4);
+  EXPECT_EQ(list.BlockSize(), 4);
+  EXPECT_EQ(list.BlockCount(), 0);
+  Item items[10] = {Item(0), Item(1), Item(2), Item(3), Item(4), Item(5), Item(6), Item(7), Item(8), Item(9)};
+  POSITION positions[10];
+  for (int i = 0; i < 10; ++i) positions[i] = list.AddTail(&items[i]);
+  EXPECT_EQ(list.GetCount(), 10);
+  EXPECT_EQ(list.BlockCount(), 3);  // 4 + 4 + 2 of 4
+  EXPECT_EQ(list.RemoveHead(), &items[0]);
+  EXPECT_EQ(list.RemoveHead(), &items[1]);
+  // The others' positions did not move.
+  for (int i = 2; i < 10; ++i) EXPECT_EQ(static_cast<Item*>(list.GetAt(positions[i]))->value, i);
+  list.AddTail(&items[0]);  // reuses a freed node: no new block
+  EXPECT_EQ(list.BlockCount(), 3);
+  EXPECT_EQ(list.Find(&items[5]), positions[5]);
+  EXPECT_EQ(list.Find(&items[5], positions[5]), nullptr);
+  list.RemoveAt(positions[5]);
+  POSITION pos = list.GetHeadPosition();
+  std::string order;
+  while (pos) order += std::to_string(static_cast<Item*>(list.GetNext(pos))->value);
+  EXPECT_EQ(order, "23467890");
+  EXPECT_EQ(list.GetTail(), &items[0]);
+  while (!list.IsEmpty()) list.RemoveHead();
+  EXPECT_EQ(list.BlockCount(), 0);  // an empty list keeps no block
+  EXPECT_EQ(Thrown([&] { list.RemoveHead(); }), "invalidarg");
+  EXPECT_EQ(Thrown([&] { list.GetHead(); }), "invalidarg");
+}
+
+TEST(MfcStandIn, ExceptionsAndTheHResultMapping) {
+  EXPECT_EQ(Thrown([] { ATL::AtlThrow(E_OUTOFMEMORY); }), "memory");
+  EXPECT_EQ(Thrown([] { ATL::AtlThrow(E_INVALIDARG); }), "ole:0x80070057");
+  EXPECT_EQ(Thrown([] { ATL::AtlThrow(E_UNEXPECTED); }), "ole:0x8000ffff");
+  EXPECT_EQ(Thrown([] { AfxThrowInvalidArgException(); }), "invalidarg");
+  EXPECT_EQ(Thrown([] { throw msl::utilities::SafeIntException(msl::utilities::SafeIntArithmeticOverflow); }),
+            "safeint:1");
+
+  // The memory exception is static: Delete() leaves it usable.
+  CMemoryException* first = nullptr;
+  CMemoryException* second = nullptr;
+  try { AfxThrowMemoryException(); } catch (CMemoryException* e) { first = e; e->Delete(); }
+  try { AfxThrowMemoryException(); } catch (CMemoryException* e) { second = e; e->Delete(); }
+  EXPECT_EQ(first, second);
+  wchar_t message[64] = {};
+  EXPECT_TRUE(second->GetErrorMessage(message, 64));
+  EXPECT_STREQ(message, L"Out of memory.");
+  try {
+    AfxThrowOleException(E_ACCESSDENIED);
+  } catch (CException* e) {
+    EXPECT_TRUE(e->m_bAutoDelete);
+    EXPECT_TRUE(e->IsKindOf(CObject::GetThisClass()));
+    EXPECT_EQ(static_cast<COleException*>(e)->m_sc, E_ACCESSDENIED);
+    e->Delete();
+  }
+}
+
+TEST(MfcStandIn, StringsShareUntilWrittenAndUseTheirManager) {
+  RecordingStringManager manager;
+  {
+    ScopedStringManager installed(&manager);
+    CString a = L"shared text";
+    CString b = a;  // shares the block
+    EXPECT_EQ(a.GetString(), b.GetString());
+    EXPECT_EQ(manager.Allocations(), 1);
+    b.GetBuffer();  // unshares
+    EXPECT_NE(a.GetString(), b.GetString());
+    EXPECT_EQ(manager.Allocations(), 2);
+    b.ReleaseBuffer();
+    CString empty;
+    EXPECT_EQ(empty.GetAllocLength(), 0);
+    a.Empty();  // frees the block as it is
+    EXPECT_EQ(manager.Frees(), 1);
+    EXPECT_EQ(manager.DirtyFrees().size(), 1u);
+    CStringA narrow;
+    narrow = L"w\u00e9";  // to the ANSI code page
+    EXPECT_EQ(narrow.GetLength(), 2);
+    CString wide;
+    wide = "abc";
+    EXPECT_EQ(std::wstring(wide.GetString()), L"abc");
+    EXPECT_EQ(wide.Replace(L"b", L"xyz"), 1);
+    EXPECT_EQ(std::wstring(wide.GetString()), L"axyzc");
+  }
+  EXPECT_EQ(manager.Live(), 0);
+  EXPECT_EQ(AfxGetStringManager(), AfxSetStringManager(nullptr));  // the default was restored
+}
+
+TEST(MfcStandIn, ModuleAndStringResources) {
+  HINSTANCE self = GetModuleHandleW(nullptr);
+  EXPECT_EQ(AfxGetInstanceHandle(), self);  // the stand-in is linked into this program
+  EXPECT_EQ(ATL::_AtlBaseModule.GetModuleInstance(), self);
+  EXPECT_EQ(AfxFindStringResourceHandle(101), self);
+  EXPECT_EQ(AfxFindStringResourceHandle(104), nullptr);
+  EXPECT_EQ(AfxFindStringResourceHandle(5000), nullptr);
+  const ATL::ATLSTRINGRESOURCEIMAGE* image = ATL::AtlGetStringResourceImage(self, 102);
+  ASSERT_NE(image, nullptr);
+  EXPECT_EQ(std::wstring(image->achString, image->nLength), L"%d-%s");
+}
+
+}  // namespace
