@@ -1,6 +1,7 @@
 // zqcaller: reads a registry value, looks up the current user's SID, converts
-// an ISO 8601 time and keeps a secret in a CSecStr, all through
-// zqplatutilu.dll. Prints one line per step; exits with 1 when a step fails.
+// an ISO 8601 time, keeps a secret in a CSecStr and asks whether toasts can
+// work, all through zqplatutilu.dll. Prints one line per step; exits with 1
+// when a step fails.
 #include <windows.h>
 
 #include <zqmfc.h>
@@ -8,6 +9,7 @@
 #include <zqregistry.h>
 #include <zqsecstr.h>
 #include <zqsys.h>
+#include <zqtoast.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -97,6 +99,11 @@ void KeepSecret() {
   }
 }
 
+// The toast entry points are C++ exports in ZQ::Framework.
+void AskForToasts() {
+  std::printf("toasts: %s\n", ZQ::Framework::zqIsWinRTSupported() ? "supported" : "not supported (before Windows 8)");
+}
+
 }  // namespace
 
 int main() {
@@ -104,5 +111,6 @@ int main() {
   PrintUserSid();
   ConvertTime();
   KeepSecret();
+  AskForToasts();
   return failures == 0 ? 0 : 1;
 }

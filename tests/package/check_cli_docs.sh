@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # check_cli_docs.sh SOURCE_DIR WINERUN ZQPLATUTIL_EXE
 # Every command that cli/*_commands.cpp registers is described by
-# `zqplatutil --help` and shown in README.md; --help exits with 0, an unknown
+# `zqplatutil --help` and in README.md's command-line section (a row of its
+# table and an example); --help exits with 0, an unknown
 # command and a command given arguments it cannot take exit with 2 (usage).
 set -euo pipefail
 src=$1 winerun=$2 exe=$3
@@ -18,13 +19,16 @@ help=$("$winerun" "$exe" --help | tr -d '\r') || status=$?
 grep -q '^Exit codes: 0 success, 1 the library reported an error, 2 bad command line' <<<"$help" \
   || fail "--help does not give the exit codes"
 
-readme=$src/README.md
+# The README's command-line section, up to the next section.
+section=$(awk '/^## /{inside = ($0 == "## Command-line tool")} inside' "$src/README.md")
+[ -n "$section" ] || { echo "FAIL: README.md has no section '## Command-line tool'" >&2; exit 1; }
 for name in "${names[@]}"; do
   # A usage line of the command, indented by two spaces.
   grep -Eq "^  $name( |\$)" <<<"$help" || fail "--help has no usage line for '$name'"
-  # The README runs it in an example.
-  grep -Eq "zqplatutil(\.exe)? $name( |\$)" "$readme" || fail "README.md shows no example of '$name'"
-  # Four surplus arguments are more than any command takes.
+  # The README's section has it in its table and runs it in an example.
+  grep -Eq "^\| \`$name( |\`)" <<<"$section" || fail "README.md's command table has no row for '$name'"
+  grep -Eq "zqplatutil(\.exe)? $name( |\$)" <<<"$section" || fail "README.md's command-line section shows no example of '$name'"
+  # Five surplus arguments are more than any command takes.
   status=0
   out=$("$winerun" "$exe" "$name" x1 x2 x3 x4 x5 2>/dev/null </dev/null | tr -d '\r') || status=$?
   ((status == 2)) || fail "'$name' with surplus arguments exited with $status, not 2"

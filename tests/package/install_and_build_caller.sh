@@ -15,9 +15,10 @@ mkdir -p "$work"
 cmake --install "$build" --prefix "$prefix" >"$work/install.log" || { cat "$work/install.log"; fail "install"; }
 
 # The layout callers rely on.
-for file in bin/zqplatutilu.dll bin/vxlogu64.dll bin/zqplatutil.exe \
+for file in bin/zqplatutilu.dll bin/vxlogu64.dll bin/vx.cext.dll bin/vx.platutil.winrt.dll bin/zqplatutil.exe \
             lib/libzqplatutilu.dll.a lib/libvxlogu64.dll.a lib/libzq_mfc.a lib/zqplatutilu.lib lib/zqplatutilu.def \
             include/zqexport.h include/zqregistry.h include/zqsecstr.h include/zqsecuredialog.h \
+            include/zqtoast.h include/zqsecalloc.h include/zqcom.h \
             include/zqmfc.h include/zqatlstr.h include/zqafxwin.h include/vxlog.h \
             lib/cmake/zqplatutil/zqplatutilConfig.cmake lib/cmake/zqplatutil/zqplatutilConfigVersion.cmake \
             lib/cmake/zqplatutil/zqplatutilTargets.cmake; do
@@ -58,8 +59,8 @@ mkdir -p "$work/c"
 $cc -std=c11 -DUNICODE -D_UNICODE -Wall -Wextra -Werror -static -I"$prefix/include" \
     "$src/tests/package/c_caller.c" "$prefix/lib/zqplatutilu.lib" -o "$work/c/c_caller.exe" \
   || fail "the C program does not link with zqplatutilu.lib"
-x86_64-w64-mingw32-objdump -p "$work/c/c_caller.exe" | grep -q 'DLL Name: zqplatutilu.dll' \
-  || fail "the C program does not import zqplatutilu.dll"
+c_imports=$(x86_64-w64-mingw32-objdump -p "$work/c/c_caller.exe")
+grep -q 'DLL Name: zqplatutilu.dll' <<<"$c_imports" || fail "the C program does not import zqplatutilu.dll"
 cp "$prefix"/bin/*.dll "$work/c/"
 c_output=$(cd "$work/c" && "$build/winerun" ./c_caller.exe | tr -d '\r') || fail "c_caller exited with $?"
 echo "$c_output"
@@ -73,7 +74,7 @@ cmake -S "$src/examples/caller" -B "$caller_build" -G Ninja -DCMAKE_TOOLCHAIN_FI
   || { cat "$work/configure.log"; fail "configure of the caller"; }
 cmake --build "$caller_build" >"$work/build.log" 2>&1 || { cat "$work/build.log"; fail "build of the caller"; }
 if grep -i "warning" "$work/build.log"; then fail "the caller builds with warnings"; fi
-for dll in zqplatutilu.dll vxlogu64.dll; do
+for dll in zqplatutilu.dll vxlogu64.dll vx.cext.dll vx.platutil.winrt.dll; do
   [ -f "$caller_build/$dll" ] || fail "$dll not copied beside the caller"
 done
 
@@ -87,3 +88,5 @@ expect '^user: [^\\]+\\[^\\]+$'
 expect '^SID: S-1-5-21(-[0-9]+)+$'
 expect '^2020-06-01T12:00:00\+02:00 = file time 132354792000000000 = 2020-06-01T10:00:00Z$'
 expect '^secret length: 21$'
+# Wine reports Windows 7 unless told otherwise.
+expect '^toasts: not supported \(before Windows 8\)$'
