@@ -41,7 +41,8 @@ fi
 # those that declare C exports compile as C too.
 cxx=x86_64-w64-mingw32-g++-posix
 cc=x86_64-w64-mingw32-gcc-posix
-for header in "$prefix"/include/*.h; do
+for header in "$prefix"/include/*.h "$prefix"/include/*.hpp; do
+  [ -f "$header" ] || continue
   name=$(basename "$header")
   echo "#include <$name>" | $cxx -std=c++17 -DUNICODE -D_UNICODE -Wall -Wextra -Werror -fsyntax-only \
       -I"$prefix/include" -x c++ - \
