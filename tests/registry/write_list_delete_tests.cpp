@@ -133,18 +133,6 @@ TEST(RegistryWrite, BadArgumentsAndRefusedWritesChangeNothing) {
   EXPECT_EQ(QueryRaw(kCU, scratch.Path(), L"NoData").rc, ERROR_FILE_NOT_FOUND);
 }
 
-TEST(RegistryWrite, SectionChoosesTheView) {
-  ScratchKey k32(L"WriteView", kLM, KEY_WOW64_32KEY);
-  ScratchKey k64(L"WriteView", kLM, KEY_WOW64_64KEY);
-  const std::wstring path = k32.Sub(L"Made");
-  EXPECT_EQ(zqRegWriteDWORDValueEx(kLM, path.c_str(), L"V", 32, 0x200), 0);
-  EXPECT_TRUE(KeyExists(kLM, path, KEY_WOW64_32KEY));
-  EXPECT_FALSE(KeyExists(kLM, path, KEY_WOW64_64KEY));
-  EXPECT_EQ(zqRegWriteDWORDValueEx(kLM, path.c_str(), L"V", 64, 0x100), 0);
-  EXPECT_EQ(QueryRaw(kLM, path, L"V", KEY_WOW64_32KEY).bytes, (std::vector<BYTE>{32, 0, 0, 0}));
-  EXPECT_EQ(QueryRaw(kLM, path, L"V", KEY_WOW64_64KEY).bytes, (std::vector<BYTE>{64, 0, 0, 0}));
-}
-
 // ---- Listings --------------------------------------------------------------
 
 // One listing into `slots` elements that start "untouched" (or a null array
@@ -160,9 +148,9 @@ void PrintTo(const Listing& l, std::ostream* out) {
   *out << l.status << " " << l.count << " " << Narrow(l.names);
 }
 
-Listing ListValues(const std::wstring& path, int slots, int capacity, DWORD filter, DWORD section = 0) {
+Listing ListValues(HKEY root, const std::wstring& path, int slots, int capacity, DWORD filter, DWORD section = 0) {
   std::vector<ZQ_REG_VALUE_ENTRY> entries(static_cast<size_t>(slots), ZQ_REG_VALUE_ENTRY{L"untouched", 0xABCD});
-  Listing l{zqRegListValueNamesEx(kCU, path.c_str(), slots ? entries.data() : nullptr, &capacity, filter, section),
+  Listing l{zqRegListValueNamesEx(root, path.c_str(), slots ? entries.data() : nullptr, &capacity, filter, section),
             capacity, L""};
   for (const auto& e : entries) {
     l.names += (l.names.empty() ? L"" : L" ") +
@@ -211,7 +199,7 @@ TEST(RegistryList, ValueListingCountsFiltersAndStopsAtTheCapacity) {
   for (const auto& row : rows) {
     Listing got;
     RunCases({{"values", [&] {
-                 got = ListValues(*row.sub ? scratch.Sub(row.sub) : scratch.Path(), row.slots, row.capacity, row.filter);
+                 got = ListValues(kCU, *row.sub ? scratch.Sub(row.sub) : scratch.Path(), row.slots, row.capacity, row.filter);
                  return got.status; }, row.expected.status, row.lines}});
     EXPECT_EQ(got, row.expected);
   }
@@ -235,7 +223,7 @@ TEST(RegistryList, NamesLongerThanTheBufferStillTakeTheirIndex) {
   scratch.SetDword(L"", L"a", 1);
   scratch.SetDword(L"", std::wstring(300, L'n').c_str(), 2);
   scratch.SetDword(L"", L"z", 3);
-  Listing got = ListValues(scratch.Path(), 4, 4, ZQ_REG_ANY_TYPE);
+  Listing got = ListValues(kCU, scratch.Path(), 4, 4, ZQ_REG_ANY_TYPE);
   EXPECT_EQ(got.count, 3);
   EXPECT_EQ(got.names.substr(0, 4), L"a/4 ");
   EXPECT_EQ(got.names.substr(got.names.size() - 6), L" z/4 -");
@@ -283,20 +271,44 @@ TEST(RegistryList, SubkeyListing) {
   EXPECT_EQ(count, 9);
 }
 
-TEST(RegistryList, SectionChoosesTheViewListed) {
-  ScratchKey k32(L"ListView", kLM, KEY_WOW64_32KEY);
-  ScratchKey k64(L"ListView", kLM, KEY_WOW64_64KEY);
-  k32.CreateKey(L"Only32");
-  k32.SetDword(L"", L"V32", 1);
-  k64.CreateKey(L"Only64a");
-  k64.CreateKey(L"Only64b");
-  EXPECT_EQ(ListKeys(kLM, k32.Path(), 2, 2, 0x200), (Listing{0, 1, L"Only32 -"}));
-  EXPECT_EQ(ListKeys(kLM, k64.Path(), 0, 0, 0), (Listing{0, 2, L""}));
-  ZQ_REG_VALUE_ENTRY entry{};
-  int count = 1;
-  EXPECT_EQ(zqRegListValueNamesEx(kLM, k32.Path().c_str(), &entry, &count, REG_DWORD, 0x200), 0);
-  EXPECT_STREQ(entry.szName, L"V32");
-  EXPECT_EQ(zqRegListValueNamesEx(kLM, k64.Path().c_str(), &entry, &count, REG_DWORD, 0x100), -1);
+TEST(RegistryViews, SectionChoosesTheViewOfReadsWritesAndListings) {
+  // HKLM\Software is what the 32-bit view redirects: one path, two keys.
+  ScratchKey k32(L"Views", kLM, KEY_WOW64_32KEY);
+  ScratchKey k64(L"Views", kLM, KEY_WOW64_64KEY);
+  k32.SetDword(L"", L"Only32", 32);
+  k32.CreateKey(L"Sub32");
+  k64.SetDword(L"", L"Only64", 64);
+  k64.CreateKey(L"Sub64a");
+  k64.CreateKey(L"Sub64b");
+  const std::wstring& path = k32.Path();
+  const struct {
+    const wchar_t* name;
+    DWORD section;
+    DWORD found;  // 0: not found
+  } reads[] = {{L"Only32", 0x200, 32}, {L"Only32", 0x100, 0}, {L"Only32", 0, 0},
+               {L"Only64", 0x100, 64}, {L"Only64", 0, 64},     {L"Only64", 0x200, 0}};
+  for (const auto& read : reads) {
+    DWORD value = 0;
+    EXPECT_EQ(zqRegReadDWORDValueExW(kLM, path.c_str(), read.name, &value, read.section), read.found ? 0 : -1);
+    EXPECT_EQ(value, read.found) << read.section;
+  }
+  DWORD value = 0;
+  EXPECT_EQ(zqRegReadDWORDValueExA(kLM, Narrow(path).c_str(), "Only32", &value, 0x200), 0);
+  EXPECT_EQ(value, 32u);
+
+  EXPECT_EQ(ListKeys(kLM, path, 2, 2, 0x200), (Listing{0, 1, L"Sub32 -"}));
+  EXPECT_EQ(ListKeys(kLM, path, 0, 0, 0), (Listing{0, 2, L""}));
+  EXPECT_EQ(ListValues(kLM, path, 1, 1, REG_DWORD, 0x200), (Listing{0, 1, L"Only32/4"}));
+  EXPECT_EQ(ListValues(kLM, path, 1, 1, REG_DWORD, 0x100), (Listing{0, 1, L"Only64/4"}));
+
+  // A write in the 32-bit view creates its key there only.
+  const std::wstring made = k32.Sub(L"Made");
+  EXPECT_EQ(zqRegWriteDWORDValueEx(kLM, made.c_str(), L"V", 32, 0x200), 0);
+  EXPECT_TRUE(KeyExists(kLM, made, KEY_WOW64_32KEY));
+  EXPECT_FALSE(KeyExists(kLM, made, KEY_WOW64_64KEY));
+  EXPECT_EQ(zqRegWriteDWORDValueEx(kLM, made.c_str(), L"V", 64, 0x100), 0);
+  EXPECT_EQ(QueryRaw(kLM, made, L"V", KEY_WOW64_32KEY).bytes, (std::vector<BYTE>{32, 0, 0, 0}));
+  EXPECT_EQ(QueryRaw(kLM, made, L"V", KEY_WOW64_64KEY).bytes, (std::vector<BYTE>{64, 0, 0, 0}));
 }
 
 // ---- Deletions ---------------------------------------------------------------
@@ -459,18 +471,28 @@ TEST(RegistryDelete, AChildThatCannotBeDeletedEndsTheWalk) {
   EXPECT_TRUE(KeyExists(kCU, top));
 }
 
-TEST(RegistryWriteListDelete, ThousandsOfCallsLeakNoHandle) {
-  ScratchKey scratch(L"WriteListDeleteLeaks");
+TEST(Registry, ThousandsOfCallsLeakNoHandle) {
+  ScratchKey scratch(L"Leaks");
   const wchar_t* path = scratch.Path().c_str();
   const std::wstring missing = scratch.Sub(L"None"), t = scratch.Sub(L"T"), u = scratch.Sub(L"T\\U");
   uintptr_t before = zqtest::ProbeHandleValue();
   ZQ_REG_VALUE_ENTRY entries[2];
   ZQ_REG_SUBKEY_SLOT slots[1];
+  wchar_t buffer[8];
   for (int i = 0; i < 300; ++i) {
+    DWORD value = 0, size = sizeof buffer, type = REG_SZ;
     int count = 2;
     zqRegWriteDWORDValue(kCU, path, L"D", 1);
     zqRegWriteStringValue(kCU, path, L"S", L"x", 4);
     zqRegWriteBinaryValue(kCU, path, L"B", nullptr, 4);  // refused by the system
+    zqRegReadDWORDValueExW(kCU, path, L"D", &value, 0);
+    zqRegReadDWORDValueExW(kCU, path, L"B", &value, 0);  // missing value
+    zqRegReadDWORDValueExW(kCU, path, L"S", &value, 0);  // wrong type
+    zqRegReadStringValueExW(kCU, path, L"S", buffer, &size, 0);
+    size = 2;
+    zqRegReadStringValueExW(kCU, path, L"S", buffer, &size, 0);  // too small
+    zqRegReadValueEx(kCU, path, L"none", &type, nullptr, &size, 0);
+    zqRegReadDWORDValueExW(kCU, missing.c_str(), L"D", &value, 0);
     zqRegListValueNames(kCU, path, entries, &count, ZQ_REG_ANY_TYPE);
     count = 1;
     zqRegListValueNames(kCU, path, entries, &count, ZQ_REG_ANY_TYPE);  // truncated
