@@ -28,9 +28,15 @@ inline Lines operator+(Lines first, const Lines& second) {
 // texts that stand alone).
 inline Lines Call(const std::wstring& name, int ret, const Lines& details = {}, bool named = true) {
   Lines lines{{8, name}};
-  for (const zqtest::LogLine& detail : details) lines.push_back({detail.level, named ? name + L" : " + detail.text : detail.text});
+  for (const zqtest::LogLine& detail : details) {
+    lines.push_back({detail.level, named ? name + L" : " + detail.text : detail.text});
+  }
   lines.push_back({16, name + L" : ret=(" + std::to_wstring(ret) + L")"});
   return lines;
+}
+// One detail line that stands alone.
+inline Lines Alone(const std::wstring& name, int ret, unsigned level, const std::wstring& text) {
+  return Call(name, ret, {{level, text}}, false);
 }
 // The common case: one detail line at level 2.
 inline Lines Call(const std::wstring& name, int ret, const wchar_t* detail) { return Call(name, ret, {{2, detail}}); }

@@ -99,7 +99,8 @@ TEST(RegistryWrite, WinesRegQuerySeesWhatTheLibraryWrote) {
   char chunk[512];
   for (size_t got; (got = fread(chunk, 1, sizeof chunk, pipe)) > 0;) output.append(chunk, got);
   EXPECT_EQ(_pclose(pipe), 0) << output;
-  for (const std::string& line : {"HKEY_CURRENT_USER\\" + Narrow(leaf), std::string("    Number    REG_DWORD    0x11223344"),
+  for (const std::string& line : {"HKEY_CURRENT_USER\\" + Narrow(leaf),
+                                  std::string("    Number    REG_DWORD    0x11223344"),
                                   std::string("    Text    REG_SZ    hello world"),
                                   std::string("    List    REG_MULTI_SZ    one\\0two"),
                                   std::string("    Blob    REG_BINARY    DEAD01")}) {
@@ -166,56 +167,76 @@ Listing ListKeys(HKEY root, const std::wstring& path, int slots, int capacity, D
   return l;
 }
 
-TEST(RegistryList, ValueListingCountsFiltersAndStopsAtTheCapacity) {
-  ScratchKey scratch(L"ListValues");
-  // Wine enumerates values in name order.
+TEST(RegistryList, ValueAndSubkeyListings) {
+  ScratchKey scratch(L"List");
+  // Wine enumerates in name order; only direct children are listed.
   scratch.SetString(L"", L"A_Text", L"abc");
   scratch.SetDword(L"", L"B_Number", 2);
   scratch.SetDword(L"", L"C_Third", 3);
-  scratch.CreateKey(L"Empty");
-  const Lines full = Call(kValues, 0, {{2, L"zqRegListValueNamesEx: Max number of value reached"}}, false);
-  const Lines failed = Call(kValues, -1, {{1, L"RegEnumValue failed with error code 0x103"}}, false);
+  scratch.CreateKey(L"Alpha\\Below");
+  scratch.CreateKey(L"Beta\\Leaf");
+  scratch.CreateKey(L"Gamma");  // neither values nor subkeys
+  const Lines valuesFull = Alone(kValues, 0, 2, L"zqRegListValueNamesEx: Max number of value reached"),
+              keysFull = Alone(kKeys, 0, 2, L"zqRegListKeysEx: max number of subkey reached");
+  const wchar_t *enumFailed = L"RegEnumValue failed with error code 0x103",
+                *openFailed = L"RegOpenKeyEx failed with error code 0x2";
   const struct {
+    const wchar_t* fn;
     const wchar_t* sub;
     int slots, capacity;
-    DWORD filter;
+    DWORD filterOrSection;  // the value listing's filter, the subkey listing's section
     Listing expected;
     Lines lines;
   } rows[] = {
-      {L"", 0, -5, 0, {0, 3, L""}, Call(kValues, 0)},  // a null array counts every value
-      {L"", 3, 0, ZQ_REG_ANY_TYPE, {0, 0, L"- - -"}, full},
-      {L"", 4, 3, ZQ_REG_ANY_TYPE, {0, 3, L"A_Text/1 B_Number/4 C_Third/4 -"}, Call(kValues, 0)},
-      {L"", 2, 2, ZQ_REG_ANY_TYPE, {0, 2, L"A_Text/1 B_Number/4"}, full},
+      {kValues, L"", 0, -5, 0, {0, 3, L""}, Call(kValues, 0)},  // a null array counts every value
+      {kValues, L"", 3, 0, ZQ_REG_ANY_TYPE, {0, 0, L"- - -"}, valuesFull},
+      {kValues, L"", 4, 3, ZQ_REG_ANY_TYPE, {0, 3, L"A_Text/1 B_Number/4 C_Third/4 -"}, Call(kValues, 0)},
+      {kValues, L"", 2, 2, ZQ_REG_ANY_TYPE, {0, 2, L"A_Text/1 B_Number/4"}, valuesFull},
       // The filter leaves refused elements as they were; the count covers all.
-      {L"", 4, 4, REG_DWORD, {0, 3, L"- B_Number/4 C_Third/4 -"}, Call(kValues, 0)},
-      {L"", 2, -1, ZQ_REG_ANY_TYPE, {0, 0, L"- -"}, full},
-      // Failures leave the count unwritten.
-      {L"Empty", 2, 2, ZQ_REG_ANY_TYPE, {-1, 2, L"- -"}, failed},
-      {L"Empty", 0, 7, 0, {-1, 7, L""}, failed},
-      // A missing key: level 1 with an array, level 2 when only counting.
-      {L"None", 2, 7, 0, {-1, 7, L"- -"}, Call(kValues, -1, {{1, L"RegOpenKeyEx failed with error code 0x2"}}, false)},
-      {L"None", 0, 7, 0, {-1, 7, L""}, Call(kValues, -1, {{2, L"RegOpenKeyEx failed with error code 0x2"}}, false)},
+      {kValues, L"", 4, 4, REG_DWORD, {0, 3, L"- B_Number/4 C_Third/4 -"}, Call(kValues, 0)},
+      {kValues, L"", 2, -1, ZQ_REG_ANY_TYPE, {0, 0, L"- -"}, valuesFull},
+      // Failures leave the count unwritten; a missing key is level 1 with an
+      // array, level 2 when only counting.
+      {kValues, L"Gamma", 2, 2, ZQ_REG_ANY_TYPE, {-1, 2, L"- -"}, Alone(kValues, -1, 1, enumFailed)},
+      {kValues, L"Gamma", 0, 7, 0, {-1, 7, L""}, Alone(kValues, -1, 1, enumFailed)},
+      {kValues, L"None", 2, 7, 0, {-1, 7, L"- -"}, Alone(kValues, -1, 1, openFailed)},
+      {kValues, L"None", 0, 7, 0, {-1, 7, L""}, Alone(kValues, -1, 2, openFailed)},
+      {kKeys, L"", 0, 0, 0, {0, 3, L""}, Call(kKeys, 0)},
+      {kKeys, L"", 4, 4, 0, {0, 3, L"Alpha Beta Gamma -"}, Call(kKeys, 0)},
+      {kKeys, L"", 3, 3, 0x100, {0, 3, L"Alpha Beta Gamma"}, Call(kKeys, 0)},
+      {kKeys, L"", 3, 2, 0, {0, 2, L"Alpha Beta -"}, keysFull},
+      {kKeys, L"", 1, 0, 0, {0, 0, L"-"}, keysFull},
+      {kKeys, L"Gamma", 1, 9, 0, {-1, 9, L"-"}, Alone(kKeys, -1, 1, L"RegEnumKeyEx failed with error code 0x103")},
+      {kKeys, L"None", 1, 9, 0, {-1, 9, L"-"}, Alone(kKeys, -1, 1, openFailed)},
+      {kKeys, L"None", 0, 9, 0, {-1, 9, L""}, Alone(kKeys, -1, 2, openFailed)},
   };
   for (const auto& row : rows) {
+    const std::wstring path = *row.sub ? scratch.Sub(row.sub) : scratch.Path();
     Listing got;
-    RunCases({{"values", [&] {
-                 got = ListValues(kCU, *row.sub ? scratch.Sub(row.sub) : scratch.Path(), row.slots, row.capacity, row.filter);
+    RunCases({{"listing", [&] {
+                 got = row.fn == kValues ? ListValues(kCU, path, row.slots, row.capacity, row.filterOrSection)
+                                         : ListKeys(kCU, path, row.slots, row.capacity, row.filterOrSection);
                  return got.status; }, row.expected.status, row.lines}});
-    EXPECT_EQ(got, row.expected);
+    EXPECT_EQ(got, row.expected) << Narrow(row.fn) << " " << Narrow(path);
   }
 
   // Section, then the key, then the count.
   int count = 7;
   ZQ_REG_VALUE_ENTRY entry{L"untouched", 0};
+  ZQ_REG_SUBKEY_SLOT slot{L"untouched"};
   RunCases({
       REG_CASE(zqRegListValueNamesEx(kBogusRoot, nullptr, nullptr, nullptr, 0, 0x300), -3, Rejected(kValues)),
       REG_CASE(zqRegListValueNamesEx(kBogusRoot, nullptr, &entry, &count, 0, 0), -3,
                Call(kValues, -3, L"pszKey is NULL")),
       REG_CASE(zqRegListValueNames(kBogusRoot, L"x", &entry, nullptr, 0), -3,
                Call(kValues, -3, L"pnValueCount is NULL")),
+      REG_CASE(zqRegListKeysEx(kBogusRoot, L"x", &slot, &count, 0x300), -3, Rejected(kKeys)),
+      REG_CASE(zqRegListKeysEx(kBogusRoot, nullptr, &slot, &count, 0), -3, Call(kKeys, -3, L"pszKey is NULL")),
+      REG_CASE(zqRegListKeys(kBogusRoot, L"x", &slot, nullptr), -3, Call(kKeys, -3, L"pnSubKeyCount is NULL")),
   });
   EXPECT_EQ(count, 7);
   EXPECT_STREQ(entry.szName, L"untouched");
+  EXPECT_STREQ(slot.szName, L"untouched");
 }
 
 TEST(RegistryList, NamesLongerThanTheBufferStillTakeTheirIndex) {
@@ -227,48 +248,6 @@ TEST(RegistryList, NamesLongerThanTheBufferStillTakeTheirIndex) {
   EXPECT_EQ(got.count, 3);
   EXPECT_EQ(got.names.substr(0, 4), L"a/4 ");
   EXPECT_EQ(got.names.substr(got.names.size() - 6), L" z/4 -");
-}
-
-TEST(RegistryList, SubkeyListing) {
-  ScratchKey scratch(L"ListKeys");
-  scratch.CreateKey(L"Alpha\\Below");  // only direct children are listed
-  scratch.CreateKey(L"Beta\\Leaf");
-  scratch.CreateKey(L"Gamma");
-  scratch.SetDword(L"", L"NotAKey", 1);
-  const Lines full = Call(kKeys, 0, {{2, L"zqRegListKeysEx: max number of subkey reached"}}, false);
-  const struct {
-    const wchar_t* sub;
-    int slots, capacity;
-    DWORD section;
-    Listing expected;
-    Lines lines;
-  } rows[] = {
-      {L"", 0, 0, 0, {0, 3, L""}, Call(kKeys, 0)},
-      {L"", 4, 4, 0, {0, 3, L"Alpha Beta Gamma -"}, Call(kKeys, 0)},
-      {L"", 3, 3, 0x100, {0, 3, L"Alpha Beta Gamma"}, Call(kKeys, 0)},
-      {L"", 3, 2, 0, {0, 2, L"Alpha Beta -"}, full},
-      {L"", 1, 0, 0, {0, 0, L"-"}, full},
-      {L"Gamma", 1, 9, 0, {-1, 9, L"-"}, Call(kKeys, -1, {{1, L"RegEnumKeyEx failed with error code 0x103"}}, false)},
-      {L"None", 1, 9, 0, {-1, 9, L"-"}, Call(kKeys, -1, {{1, L"RegOpenKeyEx failed with error code 0x2"}}, false)},
-      {L"None", 0, 9, 0, {-1, 9, L""}, Call(kKeys, -1, {{2, L"RegOpenKeyEx failed with error code 0x2"}}, false)},
-  };
-  for (const auto& row : rows) {
-    Listing got;
-    RunCases({{"keys", [&] {
-                 got = ListKeys(kCU, *row.sub ? scratch.Sub(row.sub) : scratch.Path(), row.slots, row.capacity,
-                                row.section);
-                 return got.status; }, row.expected.status, row.lines}});
-    EXPECT_EQ(got, row.expected);
-  }
-
-  int count = 9;
-  ZQ_REG_SUBKEY_SLOT slot{};
-  RunCases({
-      REG_CASE(zqRegListKeysEx(kBogusRoot, L"x", &slot, &count, 0x300), -3, Rejected(kKeys)),
-      REG_CASE(zqRegListKeysEx(kBogusRoot, nullptr, &slot, &count, 0), -3, Call(kKeys, -3, L"pszKey is NULL")),
-      REG_CASE(zqRegListKeys(kBogusRoot, L"x", &slot, nullptr), -3, Call(kKeys, -3, L"pnSubKeyCount is NULL")),
-  });
-  EXPECT_EQ(count, 9);
 }
 
 TEST(RegistryViews, SectionChoosesTheViewOfReadsWritesAndListings) {
@@ -371,7 +350,8 @@ TEST(RegistryDelete, RecursiveKeyDeletionUsesTheDefaultView) {
   const std::wstring tree = k64.Sub(L"Tree");
   // The 32-bit section plays no part: the tree of the default (64-bit) view goes.
   RunCases({REG_CASE(zqRegDeleteKey(kLM, tree.c_str(), 1, 0x200), 0, Call(kDelKey, 0, L"RegDeleteTree returns 0x0")),
-            REG_CASE(zqRegDeleteKey(kLM, tree.c_str(), 1, 0x100), -1, Call(kDelKey, -1, L"RegDeleteTree returns 0x2"))});
+            REG_CASE(zqRegDeleteKey(kLM, tree.c_str(), 1, 0x100), -1,
+                     Call(kDelKey, -1, L"RegDeleteTree returns 0x2"))});
   EXPECT_FALSE(KeyExists(kLM, tree, KEY_WOW64_64KEY));
   EXPECT_TRUE(KeyExists(kLM, tree + L"\\A\\Deep", KEY_WOW64_32KEY));
 }
@@ -444,7 +424,8 @@ TEST(RegistryDelete, SubtreeWalkKeepsOrDeletesTheKey) {
                Lines{{2, L"zqRegDeleteSubKey : RegOpenKeyEx failed 0x2"}, {16, L"zqRegDeleteSubKey : ret=(-1)"}}),
       REG_CASE(zqRegDeleteSubKey(kCU, other.c_str(), 0, 2), 0, deleted + kept),
       REG_CASE(zqRegDeleteSubKey(kCU, other.c_str(), 0x300, 1), -3,
-               Lines{{1, L"zqRegDeleteSubKey : Desired registry section incorrect (0x300)"}, {16, L"zqRegDeleteSubKey : ret=(-3)"}}),
+               Lines{{1, L"zqRegDeleteSubKey : Desired registry section incorrect (0x300)"},
+                     {16, L"zqRegDeleteSubKey : ret=(-3)"}}),
       REG_CASE(zqRegDeleteSubKey(kCU, nullptr, 0, 0), -3,
                Lines{{2, L"zqRegDeleteSubKey : pszKey is NULL"}, {16, L"zqRegDeleteSubKey : ret=(-3)"}}),
   });
