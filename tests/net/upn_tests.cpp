@@ -3,249 +3,157 @@
 // library's own, which the tests fill.
 #include <gtest/gtest.h>
 
-#include "fixedkey.h"
 #include "handles.h"
-#include "logcapture.h"
 #include "netinternal.h"
 #include "nettest.h"
-#include "zqnet.h"
 
 using namespace nettest;
 using zqtest::LogCapture;
+using zqtest::LogLine;
 
 namespace {
 
-const wchar_t kSystemCache[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\DomainCache";
-const wchar_t kLibraryCache[] = L"SOFTWARE\\Quorvane\\System\\DomainCache";
+Result Netbios(bool useWide, const char* dns, bool buffer, DWORD count) {
+  return CallText(zqNetGetNETBIOSDomainNameFromUPNW, zqNetGetNETBIOSDomainNameFromUPNA, useWide, dns, buffer, count);
+}
 
-// Last error 0xDEAD before each call: a function that sets none keeps it.
-constexpr DWORD kUntouched = 0xDEAD;
+struct Case {
+  bool wide;
+  const char* arg;
+  bool buffer;
+  DWORD count;
+  Result expected;
+};
 
 TEST(SystemDomainCache, FindsTheNetbiosNameOfADnsDomain) {
   FixedKey cache(kSystemCache);
-  cache.SetString(L"CORP", L"corp.example.com");
-  cache.SetString(L"LAB", L"lab.example.org");
+  cache.Set(L"CORP", L"corp.example.com");
+  cache.Set(L"LAB", L"lab.example.org");
   LogCapture log;
-
-  // Size query: the length without terminator.
-  DWORD count = 99;
-  EXPECT_TRUE(zqNetGetNETBIOSDomainNameFromUPNW(L"lab.example.org", nullptr, &count));
-  EXPECT_EQ(count, 3u);
-
-  // A count equal to the length: the name and its terminator fit (count + 1).
-  wchar_t buffer[8];
-  std::wmemset(buffer, L'#', 8);
-  count = 3;
-  EXPECT_TRUE(zqNetGetNETBIOSDomainNameFromUPNW(L"lab.example.org", buffer, &count));
-  EXPECT_EQ(std::wstring(buffer), L"LAB");
-  EXPECT_EQ(buffer[4], L'#');
-  EXPECT_EQ(count, 3u);
-
-  // One less: 122 and the length.
-  count = 3;
-  EXPECT_TRUE(zqNetGetNETBIOSDomainNameFromUPNW(L"corp.example.com", buffer, &count) == FALSE);
-  EXPECT_EQ(GetLastError(), 122u);
-  EXPECT_EQ(count, 4u);
-  EXPECT_EQ(std::wstring(buffer), L"LAB");
-
-  // The comparison is case-sensitive; no match ends with ERROR_NO_MORE_ITEMS.
-  count = 8;
-  EXPECT_FALSE(zqNetGetNETBIOSDomainNameFromUPNW(L"LAB.example.org", buffer, &count));
-  EXPECT_EQ(GetLastError(), 259u);
-  EXPECT_EQ(count, 8u);
-
-  // Narrow: the same in bytes.
-  char narrow[8] = {};
-  count = 4;
-  EXPECT_TRUE(zqNetGetNETBIOSDomainNameFromUPNA("corp.example.com", narrow, &count));
-  EXPECT_STREQ(narrow, "CORP");
-  EXPECT_EQ(count, 4u);
-  count = 2;
-  EXPECT_FALSE(zqNetGetNETBIOSDomainNameFromUPNA("lab.example.org", narrow, &count));
-  EXPECT_EQ(GetLastError(), 122u);
-  EXPECT_EQ(count, 3u);
-  EXPECT_FALSE(zqNetGetNETBIOSDomainNameFromUPNA("corp.example", nullptr, &count));
-  EXPECT_EQ(GetLastError(), 259u);
-
-  // Missing pointers.
-  SetLastError(kUntouched);
-  EXPECT_FALSE(zqNetGetNETBIOSDomainNameFromUPNW(nullptr, buffer, &count));
-  EXPECT_EQ(GetLastError(), 87u);
+  // Counts here leave the terminator out: a count equal to the length fits.
+  const Case cases[] = {
+      {true, "lab.example.org", false, 99, {TRUE, 0, 3, ""}},
+      {true, "lab.example.org", true, 3, {TRUE, 0, 3, "LAB|"}},
+      {true, "corp.example.com", true, 3, {FALSE, 122, 4, ""}},
+      {true, "LAB.example.org", true, 8, {FALSE, 259, 8, ""}},  // case-sensitive
+      {false, "corp.example.com", true, 4, {TRUE, 0, 4, "CORP|"}},
+      {false, "lab.example.org", true, 2, {FALSE, 122, 3, ""}},
+      {false, "corp.example", false, 8, {FALSE, 259, 8, ""}},
+      {true, nullptr, true, 8, {FALSE, 87, 8, ""}},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(Netbios(c.wide, c.arg, c.buffer, c.count), c.expected) << (c.arg ? c.arg : "null");
+  char narrow[8];
   EXPECT_FALSE(zqNetGetNETBIOSDomainNameFromUPNA("corp.example.com", narrow, nullptr));
   EXPECT_EQ(GetLastError(), 87u);
-
-  // These functions write no log line at all.
   EXPECT_TRUE(log.Lines().empty());
 }
 
 TEST(SystemDomainCache, AnUnreadableValueEndsTheSearchAndAMissingKeyFails) {
   {
     FixedKey cache(kSystemCache);
-    // 300 bytes of data, enumerated before the match.
-    std::wstring longData(149, L'x');
-    cache.SetString(L"AAA", longData);
-    cache.SetString(L"ZZZ", L"zzz.example.com");
-    DWORD count = 8;
-    wchar_t buffer[8];
-    EXPECT_FALSE(zqNetGetNETBIOSDomainNameFromUPNW(L"zzz.example.com", buffer, &count));
-    EXPECT_EQ(GetLastError(), 234u);
+    cache.Set(L"AAA", std::wstring(149, L'x'));  // 300 bytes of data, enumerated before the match
+    cache.Set(L"ZZZ", L"zzz.example.com");
+    EXPECT_EQ(Netbios(true, "zzz.example.com", true, 8).error, 234u);
     // A value name of 255 characters does not fit either.
-    cache.DeleteValue(L"AAA");
-    cache.SetString(std::wstring(255, L'N'), L"n.example.com");
-    EXPECT_FALSE(zqNetGetNETBIOSDomainNameFromUPNA("zzz.example.com", nullptr, &count));
-    EXPECT_EQ(GetLastError(), 234u);
+    cache.Delete(L"AAA");
+    cache.Set(std::wstring(255, L'N'), L"n.example.com");
+    EXPECT_EQ(Netbios(false, "zzz.example.com", false, 8).error, 234u);
   }
-  AbsentKey gone(kSystemCache);
-  DWORD count = 8;
-  EXPECT_FALSE(zqNetGetNETBIOSDomainNameFromUPNW(L"corp.example.com", nullptr, &count));
-  EXPECT_EQ(GetLastError(), 2u);
-  EXPECT_EQ(count, 8u);
+  FixedKey gone(kSystemCache, FixedKey::kAbsent);
+  EXPECT_EQ(Netbios(true, "corp.example.com", false, 8), (Result{FALSE, 2, 8, ""}));
 }
 
 TEST(LibraryDomainCache, ReadsTheValueNamedAfterTheDnsDomain) {
-  LogCapture log;
-  wchar_t buffer[16] = {};
-  DWORD bytes = sizeof buffer;
+  // Counts are bytes here; the lines name the function and its outcome.
+  auto lines = [](bool wide, DWORD status, const std::wstring& error) {
+    const std::wstring name =
+        wide ? L"zqNetGetNETBIOSDomainNameFromUPNVistaW" : L"zqNetGetNETBIOSDomainNameFromUPNVistaA";
+    return Around(name, error.empty() ? Lines{} : Lines{{1, name + L" " + error}},
+                  Format(L"%s (%d)", name.c_str(), status));
+  };
+  auto call = [](const Case& c) {
+    return CallText(zqNetGetNETBIOSDomainNameFromUPNVistaW, zqNetGetNETBIOSDomainNameFromUPNVistaA, c.wide, c.arg,
+                    c.buffer, c.count);
+  };
   {
-    AbsentKey gone(kLibraryCache);
-    EXPECT_FALSE(zqNetGetNETBIOSDomainNameFromUPNVistaW(L"jdoe@corp.example.com", buffer, &bytes));
-    EXPECT_EQ(GetLastError(), 2u);
-    EXPECT_EQ(log.Lines(), (Lines{{8, L"zqNetGetNETBIOSDomainNameFromUPNVistaW"},
-                                  {1, L"zqNetGetNETBIOSDomainNameFromUPNVistaW Can't open registry key "
-                                      L"SOFTWARE\\Quorvane\\System\\DomainCache"},
-                                  {16, L"zqNetGetNETBIOSDomainNameFromUPNVistaW (2)"}}));
+    FixedKey gone(kLibraryCache, FixedKey::kAbsent);
+    LogCapture log;
+    EXPECT_EQ(call({true, "jdoe@corp.example.com", true, 32, {}}).error, 2u);
+    EXPECT_EQ(log.Lines(), lines(true, 2, L"Can't open registry key SOFTWARE\\Quorvane\\System\\DomainCache"));
   }
   FixedKey cache(kLibraryCache);
-  cache.SetString(L"corp.example.com", L"CORP");
-
-  log.Clear();
-  bytes = sizeof buffer;
-  EXPECT_TRUE(zqNetGetNETBIOSDomainNameFromUPNVistaW(L"jdoe@corp.example.com", buffer, &bytes));
-  EXPECT_EQ(std::wstring(buffer), L"CORP");
-  EXPECT_EQ(bytes, 10u);
-  EXPECT_EQ(log.Lines(), (Lines{{8, L"zqNetGetNETBIOSDomainNameFromUPNVistaW"},
-                                {16, L"zqNetGetNETBIOSDomainNameFromUPNVistaW (0)"}}));
-
-  // Without "@" the whole text is the value name.
-  bytes = sizeof buffer;
-  EXPECT_TRUE(zqNetGetNETBIOSDomainNameFromUPNVistaW(L"corp.example.com", buffer, &bytes));
-
-  // Too small: 234 and the size the registry wants.
-  log.Clear();
-  bytes = 6;
-  EXPECT_FALSE(zqNetGetNETBIOSDomainNameFromUPNVistaW(L"a@corp.example.com", buffer, &bytes));
-  EXPECT_EQ(GetLastError(), 234u);
-  EXPECT_EQ(bytes, 10u);
-  EXPECT_EQ(log.Lines(), (Lines{{8, L"zqNetGetNETBIOSDomainNameFromUPNVistaW"},
-                                {1, L"zqNetGetNETBIOSDomainNameFromUPNVistaW Can't get value of registry key "
-                                    L"corp.example.com"},
-                                {16, L"zqNetGetNETBIOSDomainNameFromUPNVistaW (234)"}}));
-
-  // Narrow: bytes of narrow text, names logged through %S.
-  log.Clear();
-  char narrow[16] = {};
-  bytes = sizeof narrow;
-  EXPECT_TRUE(zqNetGetNETBIOSDomainNameFromUPNVistaA("jdoe@corp.example.com", narrow, &bytes));
-  EXPECT_STREQ(narrow, "CORP");
-  EXPECT_EQ(bytes, 5u);
-  bytes = sizeof narrow;
-  EXPECT_FALSE(zqNetGetNETBIOSDomainNameFromUPNVistaA("jdoe@other.example.com", narrow, &bytes));
-  EXPECT_EQ(GetLastError(), 2u);
-  EXPECT_EQ(log.Lines(), (Lines{{8, L"zqNetGetNETBIOSDomainNameFromUPNVistaA"},
-                                {16, L"zqNetGetNETBIOSDomainNameFromUPNVistaA (0)"},
-                                {8, L"zqNetGetNETBIOSDomainNameFromUPNVistaA"},
-                                {1, L"zqNetGetNETBIOSDomainNameFromUPNVistaA Can't get value of registry key "
-                                    L"other.example.com"},
-                                {16, L"zqNetGetNETBIOSDomainNameFromUPNVistaA (2)"}}));
+  cache.Set(L"corp.example.com", L"CORP");
+  const struct {
+    Case call;
+    std::wstring error;
+  } cases[] = {
+      {{true, "jdoe@corp.example.com", true, 32, {TRUE, 0, 10, "CORP|"}}, L""},
+      {{true, "corp.example.com", true, 32, {TRUE, 0, 10, "CORP|"}}, L""},  // without "@": the whole text
+      {{true, "a@corp.example.com", true, 6, {FALSE, 234, 10, ""}},
+       L"Can't get value of registry key corp.example.com"},
+      {{false, "jdoe@corp.example.com", true, 32, {TRUE, 0, 5, "CORP|"}}, L""},
+      {{false, "jdoe@other.example.com", true, 32, {FALSE, 2, 32, ""}},
+       L"Can't get value of registry key other.example.com"},
+  };
+  for (const auto& c : cases) {
+    LogCapture log;
+    EXPECT_EQ(call(c.call), c.call.expected) << c.call.arg;
+    EXPECT_EQ(log.Lines(), lines(c.call.wide, c.call.expected.error, c.error));
+  }
 }
 
 TEST(UpnTranslation, OfflineFromTheSystemDomainCache) {
   FixedKey system(kSystemCache);
-  system.SetString(L"CORP", L"corp.example.com");
-  AbsentKey noLibraryCache(kLibraryCache);
+  system.Set(L"CORP", L"corp.example.com");
+  FixedKey noLibraryCache(kLibraryCache, FixedKey::kAbsent);
   const HMODULE secur32Before = GetModuleHandleW(L"secur32.dll");
-  DWORD warmCount = 0;
-  zqNetGetUserNameDomainFromUPNW(L"jdoe@corp.example.com", nullptr, &warmCount);
+  Upn(true, "jdoe@corp.example.com", false, 0);
   const uintptr_t handlesBefore = zqtest::ProbeHandleValue();
   LogCapture log;
-
-  // Size query: the count needed with the terminator.
-  DWORD count = 0;
-  EXPECT_TRUE(zqNetGetUserNameDomainFromUPNW(L"jdoe@corp.example.com", nullptr, &count));
-  EXPECT_EQ(count, 10u);
-
-  wchar_t buffer[16];
-  std::wmemset(buffer, L'#', 16);
-  count = 9;
-  EXPECT_FALSE(zqNetGetUserNameDomainFromUPNW(L"jdoe@corp.example.com", buffer, &count));
-  EXPECT_EQ(GetLastError(), 122u);
-  EXPECT_EQ(count, 10u);
-  EXPECT_EQ(buffer[0], L'#');
-
-  count = 10;
-  EXPECT_TRUE(zqNetGetUserNameDomainFromUPNW(L"jdoe@corp.example.com", buffer, &count));
-  EXPECT_EQ(std::wstring(buffer), L"CORP\\jdoe");
-  EXPECT_EQ(count, 10u);
-
-  char narrow[16] = {};
-  count = 16;
-  EXPECT_TRUE(zqNetGetUserNameDomainFromUPNA("mary@corp.example.com", narrow, &count));
-  EXPECT_STREQ(narrow, "CORP\\mary");
-  EXPECT_EQ(count, 10u);
-
+  // Counts include the terminator.
+  const Case cases[] = {
+      {true, "jdoe@corp.example.com", false, 0, {TRUE, 0, 10, ""}},
+      {true, "jdoe@corp.example.com", true, 9, {FALSE, 122, 10, ""}},
+      {true, "jdoe@corp.example.com", true, 10, {TRUE, 0, 10, "CORP\\jdoe|"}},
+      {false, "mary@corp.example.com", true, 16, {TRUE, 0, 10, "CORP\\mary|"}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Upn(c.wide, c.arg, c.buffer, c.count), c.expected) << (c.arg ? c.arg : "null");
   // Found in the system cache: not a line, and Secur32.dll is released again.
   EXPECT_TRUE(log.Lines().empty());
   EXPECT_EQ(GetModuleHandleW(L"secur32.dll"), secur32Before);
   // Every key is closed again, the system cache's and the library cache's.
-  count = 16;
-  EXPECT_FALSE(zqNetGetUserNameDomainFromUPNW(L"jdoe@other.example.com", buffer, &count));
+  EXPECT_FALSE(Upn(true, "jdoe@other.example.com", true, 16).ok);
   EXPECT_EQ(zqtest::ProbeHandleValue(), handlesBefore);
 }
 
 TEST(UpnTranslation, OfflineFromTheLibraryDomainCacheOrNowhere) {
-  AbsentKey noSystemCache(kSystemCache);
-  LogCapture log;
-  wchar_t buffer[32];
-  DWORD count = 32;
+  FixedKey noSystemCache(kSystemCache, FixedKey::kAbsent);
   {
     FixedKey library(kLibraryCache);
-    library.SetString(L"lab.example.org", L"LAB");
-    EXPECT_TRUE(zqNetGetUserNameDomainFromUPNW(L"j.doe@lab.example.org", buffer, &count));
-    EXPECT_EQ(std::wstring(buffer), L"LAB\\j.doe");
-    EXPECT_EQ(count, 10u);
-    EXPECT_EQ(log.Lines(), (Lines{{8, L"zqNetGetNETBIOSDomainNameFromUPNVistaW"},
-                                  {16, L"zqNetGetNETBIOSDomainNameFromUPNVistaW (0)"}}));
-
+    library.Set(L"lab.example.org", L"LAB");
+    LogCapture log;
+    EXPECT_EQ(Upn(true, "j.doe@lab.example.org", true, 32), (Result{TRUE, 0, 10, "LAB\\j.doe|"}));
+    EXPECT_EQ(log.Lines(),
+              Around(L"zqNetGetNETBIOSDomainNameFromUPNVistaW", {}, L"zqNetGetNETBIOSDomainNameFromUPNVistaW (0)"));
     // Not cached anywhere: the library cache's 2.
     log.Clear();
-    count = 32;
-    EXPECT_FALSE(zqNetGetUserNameDomainFromUPNW(L"jdoe@elsewhere.example.org", buffer, &count));
-    EXPECT_EQ(GetLastError(), 2u);
-    EXPECT_EQ(count, 32u);
-    EXPECT_EQ(log.Lines()[1], (zqtest::LogLine{1, L"zqNetGetNETBIOSDomainNameFromUPNVistaW Can't get value of "
-                                                  L"registry key elsewhere.example.org"}));
-
-    char narrow[32];
-    count = 32;
-    EXPECT_TRUE(zqNetGetUserNameDomainFromUPNA("ann@lab.example.org", narrow, &count));
-    EXPECT_STREQ(narrow, "LAB\\ann");
-    EXPECT_EQ(count, 8u);
+    EXPECT_EQ(Upn(true, "jdoe@elsewhere.example.org", true, 32), (Result{FALSE, 2, 32, ""}));
+    EXPECT_EQ(log.Lines()[1], (LogLine{1,
+                                       L"zqNetGetNETBIOSDomainNameFromUPNVistaW Can't get value of "
+                                       L"registry key elsewhere.example.org"}));
+    EXPECT_EQ(Upn(false, "ann@lab.example.org", true, 32), (Result{TRUE, 0, 8, "LAB\\ann|"}));
   }
-  // Neither cache exists.
-  count = 32;
-  EXPECT_FALSE(zqNetGetUserNameDomainFromUPNW(L"jdoe@lab.example.org", buffer, &count));
-  EXPECT_EQ(GetLastError(), 2u);
-
-  // Arguments: no count, no UPN, no "@" on the offline road.
-  log.Clear();
+  // Bad arguments are refused without a line; so is a UPN without "@" on the offline road.
+  LogCapture log;
+  EXPECT_EQ(Upn(false, nullptr, false, 32), (Result{FALSE, 87, 32, ""}));
+  wchar_t buffer[8];
   EXPECT_FALSE(zqNetGetUserNameDomainFromUPNW(L"jdoe@lab.example.org", buffer, nullptr));
   EXPECT_EQ(GetLastError(), 87u);
-  EXPECT_FALSE(zqNetGetUserNameDomainFromUPNA(nullptr, nullptr, &count));
-  EXPECT_EQ(GetLastError(), 87u);
   EXPECT_TRUE(log.Lines().empty());
-  EXPECT_FALSE(zqNetGetUserNameDomainFromUPNW(L"jdoe", buffer, &count));
-  EXPECT_EQ(GetLastError(), 87u);
-  EXPECT_EQ(count, 32u);
+  EXPECT_EQ(Upn(true, "jdoe", true, 32), (Result{FALSE, 87, 32, ""}));
+  // Neither cache exists.
+  EXPECT_EQ(Upn(true, "jdoe@lab.example.org", true, 32), (Result{FALSE, 2, 32, ""}));
 }
 
 }  // namespace

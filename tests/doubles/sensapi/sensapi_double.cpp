@@ -13,6 +13,3 @@ extern "C" __declspec(dllexport) BOOL WINAPI IsNetworkAlive(DWORD* flags) {
   if (flags) *flags = 1;  // NETWORK_ALIVE_LAN
   return TRUE;
 }
-
-extern "C" __declspec(dllexport) BOOL WINAPI IsDestinationReachableA(const char*, void*) { return FALSE; }
-extern "C" __declspec(dllexport) BOOL WINAPI IsDestinationReachableW(const wchar_t*, void*) { return FALSE; }
