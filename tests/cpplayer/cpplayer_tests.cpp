@@ -111,7 +111,9 @@ TEST(CppRegistry, WritesStoreWhatTheExportsStore) {
 
   const wchar_t multi[] = L"one\0two\0\0";
   ASSERT_EQ(zq::cpp::RegWriteMultiString(root, key.c_str(), L"MultiHelper", {L"one", L"two"}), ZQ_REG_OK);
-  ASSERT_EQ(zqRegWriteMultiStringValueEx(root, key.c_str(), L"MultiExport", multi, sizeof multi, 0), ZQ_REG_OK);
+  // The literal's own terminator is not part of the value.
+  ASSERT_EQ(zqRegWriteMultiStringValueEx(root, key.c_str(), L"MultiExport", multi, sizeof multi - sizeof(wchar_t), 0),
+            ZQ_REG_OK);
   EXPECT_EQ(RawValue(root, key, L"MultiHelper", &helperType), RawValue(root, key, L"MultiExport", &exportType));
   EXPECT_EQ(helperType, DWORD{REG_MULTI_SZ});
 
@@ -447,9 +449,9 @@ TEST(CppTime, FormattingAndParsingMatchTheExports) {
   EXPECT_EQ(zq::cpp::ISO8601ToSystemTime(L"2020-6-1").status(), zqSysISO8601ToSystemTime(L"2020-6-1", &parsed));
   EXPECT_EQ(zq::cpp::ISO8601ToLargeInteger(nullptr).status(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 
-  EXPECT_EQ(zq::cpp::CompareISO8601(L"2020-01-01Z", L"2021-01-01Z").value(), -1);
+  EXPECT_EQ(zq::cpp::CompareISO8601(L"2020-01-01T00Z", L"2021-01-01T00Z").value(), -1);
   EXPECT_EQ(zq::cpp::CompareISO8601(L"2020-06-01T12:00+02:00", L"2020-06-01T10:00Z").value(), 0);
-  EXPECT_EQ(zq::cpp::CompareISO8601(L"2021-01-01Z", L"2020-01-01Z").value(), 1);
+  EXPECT_EQ(zq::cpp::CompareISO8601(L"2021-01-01T00Z", L"2020-01-01T00Z").value(), 1);
   EXPECT_EQ(zq::cpp::CompareISO8601(L"bad", L"2020").status(), zqSysCompareISO8601(L"bad", L"2020"));
   EXPECT_FALSE(zq::cpp::CompareISO8601(L"bad", L"2020"));
 }
