@@ -1,0 +1,98 @@
+// Wiping release of BSTRs and safe arrays on the platform's oleaut32.
+#include <windows.h>
+#include <oleauto.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+
+#include "zqcom.h"
+#include "zqlog.h"
+
+namespace {
+
+using zq::log::kError;
+using zq::log::kProgress;
+using zq::log::Line;
+
+constexpr wchar_t kSafeArrayDestroy[] = L"zqSafeArrayDestroy";
+
+void Wipe(void* block, size_t bytes) { SecureZeroMemory(block, bytes); }
+
+// The bounds array of a multi-dimensional array, copied so that the count does
+// not depend on the descriptor's layout; wiped and freed with its owner.
+struct BoundsCopy {
+  explicit BoundsCopy(const SAFEARRAY* psa)
+      : count(psa->cDims), bounds(new (std::nothrow) SAFEARRAYBOUND[psa->cDims]) {
+    if (bounds) std::copy(psa->rgsabound, psa->rgsabound + count, bounds.get());
+  }
+  ~BoundsCopy() {
+    if (bounds) Wipe(bounds.get(), count * sizeof(SAFEARRAYBOUND));
+  }
+  BoundsCopy(const BoundsCopy&) = delete;
+  BoundsCopy& operator=(const BoundsCopy&) = delete;
+
+  size_t count;
+  std::unique_ptr<SAFEARRAYBOUND[]> bounds;
+};
+
+ULONG ElementCount(const SAFEARRAY* psa, UINT dimensions) {
+  if (dimensions <= 1) return psa->rgsabound[0].cElements;
+  BoundsCopy copy(psa);
+  if (!copy.bounds) return 1;
+  ULONG count = 1;
+  for (size_t i = 0; i < copy.count; ++i) count *= copy.bounds[i].cElements;
+  return count;
+}
+
+// The wiping, locking part; the caller logs the final result.
+HRESULT WipeArray(SAFEARRAY* psa, BOOL bKeep) {
+  UINT elementSize = SafeArrayGetElemsize(psa);
+  UINT dimensions = SafeArrayGetDim(psa);
+  Line(kProgress, L"zqSafeArrayDestroy sizeElem = %d, nDim = %d", elementSize, dimensions);
+
+  void* data = nullptr;
+  HRESULT hr = SafeArrayAccessData(psa, &data);
+  if (FAILED(hr) || !data) {
+    Line(kError, L"%s SafeArrayAccessData failed hr = %x", kSafeArrayDestroy, hr);
+    // Leave the array as the caller gave it: unlocked.
+    if (SUCCEEDED(hr)) SafeArrayUnaccessData(psa);
+    return hr;
+  }
+
+  ULONG count = ElementCount(psa, dimensions);
+  Line(kProgress, L"zqSafeArrayDestroy nbElem = %d", count);
+
+  VARTYPE type = VT_EMPTY;
+  if (SUCCEEDED(SafeArrayGetVartype(psa, &type)) && type == VT_BSTR) {
+    BSTR* strings = static_cast<BSTR*>(data);
+    for (ULONG i = 0; i < count; ++i) zqSysFreeString(strings[i], FALSE);
+  }
+  Wipe(data, static_cast<size_t>(count) * elementSize);
+
+  hr = SafeArrayUnaccessData(psa);
+  if (FAILED(hr)) {
+    Line(kError, L"%s SafeArrayUnaccessData failed hr = %x", kSafeArrayDestroy, hr);
+    return hr;
+  }
+  if (!bKeep) hr = SafeArrayDestroy(psa);
+  return hr;
+}
+
+}  // namespace
+
+extern "C" void zqSysFreeString(BSTR bstr, BOOL bKeep) {
+  Line(kProgress, L"zqSysFreeString bstr = %s", bstr);
+  if (bstr) Wipe(bstr, SysStringByteLen(bstr));
+  Line(kProgress, L"zqSysFreeString bstr = %s", bstr);
+  if (!bKeep) SysFreeString(bstr);
+  Line(kProgress, L"zqSysFreeString");
+}
+
+extern "C" HRESULT zqSafeArrayDestroy(SAFEARRAY* psa, BOOL bKeep) {
+  // The format takes 32 bits: the pointer's low half.
+  Line(kProgress, L"zqSafeArrayDestroy psa = %x", static_cast<unsigned>(reinterpret_cast<uintptr_t>(psa)));
+  HRESULT hr = psa ? WipeArray(psa, bKeep) : S_OK;
+  Line(kProgress, L"zqSafeArrayDestroy hr = %x", hr);
+  return hr;
+}
