@@ -5,7 +5,8 @@
 // - Result<T, Status> holds the value or the export's status (never both);
 // - string helpers make the size query, size the buffer and make the second
 //   call; when the data grow between the two calls they ask again;
-// - owners release what the library hands out, the way the export says.
+// - owners release what the library hands out, the way the export says
+//   (SIDs of the account and SID lookups, toast managers).
 // No helper logs, caches or checks anything of its own: arguments go to the
 // export unchanged and every status is the export's. Helpers take and give
 // wide strings (the W exports); narrow callers use the A exports directly.
@@ -29,6 +30,7 @@
 #include "zqnet.h"
 #include "zqregistry.h"
 #include "zqsys.h"
+#include "zqtoast.h"
 
 namespace zq::cpp {
 
@@ -583,5 +585,54 @@ inline Result<int, DWORD> CompareISO8601(const wchar_t* first, const wchar_t* se
   if (answer == 0 || answer == 1) return Result<int, DWORD>::Success(static_cast<int>(answer));
   return Result<int, DWORD>::Failure(answer);
 }
+
+// ---- Toasts (zqtoast.h) ----------------------------------------------------
+
+// A toast manager of zqCreateToastManager, given back with exactly one
+// zqDeleteToastManager when the owner goes, also when the create answered
+// null (that pairing keeps the bridge's reference count right). Move-only;
+// a default-made owner holds no create and makes no call.
+class UniqueToastManager {
+ public:
+  UniqueToastManager() = default;
+  ~UniqueToastManager() { reset(); }
+  UniqueToastManager(UniqueToastManager&& other) noexcept
+      : manager_(std::exchange(other.manager_, nullptr)), created_(std::exchange(other.created_, false)) {}
+  UniqueToastManager& operator=(UniqueToastManager&& other) noexcept {
+    if (this != &other) {
+      reset();
+      manager_ = std::exchange(other.manager_, nullptr);
+      created_ = std::exchange(other.created_, false);
+    }
+    return *this;
+  }
+  UniqueToastManager(const UniqueToastManager&) = delete;
+  UniqueToastManager& operator=(const UniqueToastManager&) = delete;
+
+  // zqCreateToastManager; the arguments go to the bridge unchanged.
+  static UniqueToastManager Create(ZQ::Framework::secwstring first, ZQ::Framework::secwstring second, bool flag) {
+    UniqueToastManager owner;
+    owner.manager_ = ZQ::Framework::zqCreateToastManager(std::move(first), std::move(second), flag);
+    owner.created_ = true;
+    return owner;
+  }
+
+  ZQ::Framework::IVXToastManager* get() const noexcept { return manager_; }
+  ZQ::Framework::IVXToastManager* operator->() const noexcept { return manager_; }
+  // Whether the create gave a manager.
+  explicit operator bool() const noexcept { return manager_ != nullptr; }
+  // Whether a zqDeleteToastManager is still owed (also for a null manager).
+  bool owes_delete() const noexcept { return created_; }
+  // zqDeleteToastManager now, if one is owed.
+  void reset() noexcept {
+    if (created_) ZQ::Framework::zqDeleteToastManager(manager_);
+    manager_ = nullptr;
+    created_ = false;
+  }
+
+ private:
+  ZQ::Framework::IVXToastManager* manager_ = nullptr;
+  bool created_ = false;
+};
 
 }  // namespace zq::cpp

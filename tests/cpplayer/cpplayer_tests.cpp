@@ -456,4 +456,35 @@ TEST(CppTime, FormattingAndParsingMatchTheExports) {
   EXPECT_FALSE(zq::cpp::CompareISO8601(L"bad", L"2020"));
 }
 
+TEST(CppToasts, OwnerGivesEveryCreateBackOnce) {
+  // The demo bridge sits next to this program; nothing loads it before.
+  const wchar_t kBridge[] = L"vx.platutil.winrt.dll";
+  ASSERT_EQ(GetModuleHandleW(kBridge), nullptr);
+
+  ZQ::Framework::IVXToastManager* raw = ZQ::Framework::zqCreateToastManager(L"Title", L"Text", false);
+  ASSERT_NE(raw, nullptr);
+  ZQ::Framework::zqDeleteToastManager(raw);
+  EXPECT_EQ(GetModuleHandleW(kBridge), nullptr);
+
+  {
+    auto owner = zq::cpp::UniqueToastManager::Create(L"Title", L"Text", false);
+    ASSERT_TRUE(owner);
+    EXPECT_TRUE(owner.owes_delete());
+    EXPECT_NE(GetModuleHandleW(kBridge), nullptr);
+    EXPECT_FALSE(owner->HideToast());  // no toast is up
+
+    zq::cpp::UniqueToastManager moved = std::move(owner);
+    EXPECT_FALSE(owner.owes_delete());
+    EXPECT_FALSE(owner);
+    EXPECT_TRUE(moved.owes_delete());
+    owner.reset();  // owes nothing: the bridge stays
+    EXPECT_NE(GetModuleHandleW(kBridge), nullptr);
+  }
+  // The moved-to owner gave its manager and the bridge reference back.
+  EXPECT_EQ(GetModuleHandleW(kBridge), nullptr);
+
+  zq::cpp::UniqueToastManager none;
+  EXPECT_FALSE(none.owes_delete());
+}
+
 }  // namespace
