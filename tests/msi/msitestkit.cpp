@@ -42,13 +42,13 @@ std::wstring UniqueName(const wchar_t* stem, const wchar_t* suffix) {
   return name;
 }
 
-}  // namespace
-
 std::wstring TempFolder() {
   wchar_t buffer[MAX_PATH + 1];
   DWORD length = GetTempPathW(MAX_PATH + 1, buffer);
   return std::wstring(buffer, length);
 }
+
+}  // namespace
 
 InstallerSession::InstallerSession() : path_(TempFolder() + UniqueName(L"zqmsi", L".msi")) {
   MSIHANDLE database = 0;
@@ -60,8 +60,9 @@ InstallerSession::InstallerSession() : path_(TempFolder() + UniqueName(L"zqmsi",
   RunQuery(database,
            L"CREATE TABLE `Directory` (`Directory` CHAR(72) NOT NULL, `Directory_Parent` CHAR(72), "
            L"`DefaultDir` CHAR(255) NOT NULL LOCALIZABLE PRIMARY KEY `Directory`)");
-  RunQuery(database, L"INSERT INTO `Directory` (`Directory`, `Directory_Parent`, `DefaultDir`) "
-                     L"VALUES ('TARGETDIR', '', 'SourceDir')");
+  RunQuery(database,
+           L"INSERT INTO `Directory` (`Directory`, `Directory_Parent`, `DefaultDir`) "
+           L"VALUES ('TARGETDIR', '', 'SourceDir')");
   const wchar_t* properties[][2] = {{L"ProductCode", L"{0B7A3B5E-8D21-4F7E-A3C1-4E2D9B6F1C02}"},
                                     {L"ProductName", L"zqplatutil installer tests"},
                                     {L"ProductVersion", L"1.0.0"},
@@ -127,10 +128,6 @@ void ScratchTree::AddFile(const std::wstring& relative) const {
 
 void ScratchTree::AddFolder(const std::wstring& relative) const { fs::create_directories(Path(relative)); }
 
-bool ScratchTree::Exists(const std::wstring& relative) const {
-  return GetFileAttributesW(Path(relative).c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 std::vector<std::wstring> ScratchTree::List(const std::wstring& relative) const {
   std::vector<std::wstring> names;
   std::error_code ignored;
@@ -154,7 +151,8 @@ SavedValue::SavedValue(HKEY root, std::wstring key, std::wstring name)
 
 SavedValue::~SavedValue() {
   if (!keyExisted_) {
-    DeleteKey();
+    RegDeleteTreeW(root_, key_.c_str());  // made for the test
+    RegDeleteKeyW(root_, key_.c_str());
   } else if (valueExisted_) {
     Set(type_, data_.data(), static_cast<DWORD>(data_.size()));
   } else {
@@ -164,19 +162,12 @@ SavedValue::~SavedValue() {
 
 void SavedValue::Set(DWORD type, const void* data, DWORD size) const {
   HKEY key = nullptr;
-  ASSERT_EQ(RegCreateKeyExW(root_, key_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
-            ERROR_SUCCESS);
+  ASSERT_EQ(RegCreateKeyExW(root_, key_.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr), ERROR_SUCCESS);
   EXPECT_EQ(RegSetValueExW(key, name_.c_str(), 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
   RegCloseKey(key);
 }
 
 void SavedValue::Delete() const { RegDeleteKeyValueW(root_, key_.c_str(), name_.c_str()); }
-
-void SavedValue::DeleteKey() const {
-  ASSERT_FALSE(keyExisted_) << "the key was there before the test";
-  RegDeleteTreeW(root_, key_.c_str());
-  RegDeleteKeyW(root_, key_.c_str());
-}
 
 PendingDeletions::PendingDeletions()
     : value_(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
@@ -186,31 +177,22 @@ PendingDeletions::PendingDeletions()
 
 std::vector<std::wstring> PendingDeletions::Paths() const {
   std::vector<std::wstring> paths;
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0, KEY_READ,
-                    &key) != ERROR_SUCCESS) {
-    ADD_FAILURE() << "no Session Manager key";
+  const wchar_t* key = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+  DWORD size = 0;
+  if (RegGetValueW(HKEY_LOCAL_MACHINE, key, L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr, nullptr,
+                   &size) != ERROR_SUCCESS) {
     return paths;
   }
-  DWORD type = 0, size = 0;
-  std::vector<wchar_t> data;
-  if (RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, &type, nullptr, &size) == ERROR_SUCCESS) {
-    data.resize(size / sizeof(wchar_t) + 2, L'\0');
-    RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
-                     &size);
-    EXPECT_EQ(type, static_cast<DWORD>(REG_MULTI_SZ));
-  }
-  RegCloseKey(key);
-
+  std::vector<wchar_t> data(size / sizeof(wchar_t) + 2, L'\0');
+  EXPECT_EQ(RegGetValueW(HKEY_LOCAL_MACHINE, key, L"PendingFileRenameOperations", RRF_RT_REG_MULTI_SZ, nullptr,
+                         data.data(), &size),
+            ERROR_SUCCESS);
   // Pairs of source and target; an empty target is a deletion.
-  size_t at = 0;
-  const size_t end = size / sizeof(wchar_t);
-  while (at < end && data[at] != L'\0') {
-    std::wstring source(&data[at]);
+  for (const wchar_t* at = data.data(); *at;) {
+    std::wstring source = at;
     at += source.size() + 1;
-    std::wstring target = at < end ? std::wstring(&data[at]) : std::wstring();
-    at += target.size() + 1;
-    EXPECT_EQ(target, L"") << "a rename of " << testing::PrintToString(source);
+    EXPECT_EQ(std::wstring(at), L"") << "a rename of " << testing::PrintToString(source);
+    at += wcslen(at) + 1;
     paths.push_back(source);
   }
   return paths;

@@ -10,9 +10,6 @@
 
 namespace zqmsitest {
 
-// The process's temporary folder, with its trailing backslash.
-std::wstring TempFolder();
-
 // A package database made with msi.dll and a session opened on it.
 class InstallerSession {
  public:
@@ -49,7 +46,6 @@ class ScratchTree {
   // Creates the file (and the folders above it) holding its own name.
   void AddFile(const std::wstring& relative) const;
   void AddFolder(const std::wstring& relative) const;
-  bool Exists(const std::wstring& relative) const;
   // The names in a folder, "." and ".." left out, sorted.
   std::vector<std::wstring> List(const std::wstring& relative) const;
 
@@ -69,8 +65,6 @@ class SavedValue {
   void Set(DWORD type, const void* data, DWORD size) const;
   void SetDword(DWORD value) const { Set(REG_DWORD, &value, sizeof value); }
   void Delete() const;
-  // Removes the key itself (only allowed when it did not exist before).
-  void DeleteKey() const;
 
  private:
   HKEY root_;

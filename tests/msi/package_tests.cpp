@@ -59,19 +59,18 @@ TEST(InstallerPackage, DeferredActionsRunWithTheirActionData) {
   ASSERT_FALSE(ProductInstalled()) << "the test product is installed already";
 
   ScratchTree tree(L"zqmsi-package");
-  tree.AddFile(L"victim.txt");
-  tree.AddFile(L"keep.txt");
-  tree.AddFile(L"Resources\\Merged\\a.txt");
-  tree.AddFile(L"Resources\\Merged\\sub\\b.txt");
-  tree.AddFile(L"Resources\\keep.txt");
+  for (const wchar_t* file : {L"victim.txt", L"keep.txt", L"Resources\\Merged\\a.txt", L"Resources\\Merged\\sub\\b.txt",
+                              L"Resources\\keep.txt"}) {
+    tree.AddFile(file);
+  }
   // The installer's actions see the system's common files folder.
   wchar_t commonFiles[MAX_PATH];
   DWORD length = GetEnvironmentVariableW(L"CommonProgramFiles", commonFiles, MAX_PATH);
   ASSERT_TRUE(length > 0 && length < MAX_PATH);
   ScratchTree common(std::wstring(commonFiles) + L"\\", L"Quorvane");
-  common.AddFile(L"Resources\\Merged\\c.txt");
-  common.AddFile(L"Resources\\Merged\\s\\d.txt");
-  common.AddFile(L"Resources\\keep.txt");
+  for (const wchar_t* file : {L"Resources\\Merged\\c.txt", L"Resources\\Merged\\s\\d.txt", L"Resources\\keep.txt"}) {
+    common.AddFile(file);
+  }
 
   PendingDeletions pending;
   // The action's DLL is loaded from a temporary file: its log library is found on the path.
@@ -91,12 +90,12 @@ TEST(InstallerPackage, DeferredActionsRunWithTheirActionData) {
   ASSERT_EQ(RunInstaller(L"/x \"" + package + L"\"" + properties), 0u);
   EXPECT_FALSE(ProductInstalled());
   EXPECT_EQ(tree.List(L""), (Names{L"Resources", L"keep.txt"}));
-  EXPECT_EQ(tree.List(L"Resources"), (Names{L"Merged", L"keep.txt"}));
-  EXPECT_EQ(tree.List(L"Resources\\Merged"), Names{});
-  EXPECT_EQ(common.List(L"Resources"), (Names{L"Merged", L"keep.txt"}));
-  EXPECT_EQ(common.List(L"Resources\\Merged"), Names{});
-  EXPECT_EQ(pending.Paths(), (Paths{Recorded(tree.Path(L"Resources\\Merged\\sub")),
-                                    Recorded(common.Path(L"Resources\\Merged\\s"))}));
+  for (const ScratchTree* t : {&tree, &common}) {
+    EXPECT_EQ(t->List(L"Resources"), (Names{L"Merged", L"keep.txt"}));
+    EXPECT_EQ(t->List(L"Resources\\Merged"), Names{});
+  }
+  EXPECT_EQ(pending.Paths(),
+            (Paths{Recorded(tree.Path(L"Resources\\Merged\\sub")), Recorded(common.Path(L"Resources\\Merged\\s"))}));
 }
 
 }  // namespace

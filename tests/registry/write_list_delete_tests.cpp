@@ -1,390 +1,242 @@
 // Registry writes, listings and deletions against Wine's real registry,
 // cross-checked with the platform's own readers.
-#include <gtest/gtest.h>
-
+#include <cstdio>
 #include <cstring>
 #include <cwchar>
-#include <string>
-#include <vector>
 
 #include "handles.h"
-#include "logcapture.h"
 #include "regdelete.h"
+#include "regtest.h"
 #include "scratchkey.h"
 #include "zqregistry.h"
 
-using zqtest::LogCapture;
-using zqtest::LogLine;
+using namespace regtest;
 using zqtest::ScratchKey;
-using Lines = std::vector<LogLine>;
-using Texts = std::vector<std::wstring>;
 
 namespace {
 
-const HKEY kBogusRoot = reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x7654));
+const HKEY kCU = HKEY_CURRENT_USER, kLM = HKEY_LOCAL_MACHINE;
+const wchar_t *kDw = L"zqRegWriteDWORDValueEx", *kSz = L"zqRegWriteStringValueEx",
+              *kMulti = L"zqRegWriteMultiStringValueEx", *kBin = L"zqRegWriteBinaryValueEx",
+              *kValues = L"zqRegListValueNamesEx", *kKeys = L"zqRegListKeysEx", *kDelValue = L"zqRegDeleteValue",
+              *kDelKey = L"zqRegDeleteKey";
 
-bool KeyExists(HKEY root, const std::wstring& path, REGSAM view = 0) {
+std::vector<BYTE> Bytes(const void* data, size_t size) {
+  return std::vector<BYTE>(static_cast<const BYTE*>(data), static_cast<const BYTE*>(data) + size);
+}
+
+bool HasSubkeys(HKEY root, const std::wstring& path) {
   HKEY key = nullptr;
-  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE | view, &key) != ERROR_SUCCESS) return false;
+  wchar_t name[256];
+  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_ENUMERATE_SUB_KEYS, &key) != ERROR_SUCCESS) return false;
+  LSTATUS rc = RegEnumKeyW(key, 0, name, 256);
   RegCloseKey(key);
-  return true;
+  return rc == ERROR_SUCCESS;
 }
-
-DWORD SubKeyCount(HKEY root, const std::wstring& path) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return 0xFFFFFFFF;
-  DWORD count = 0xFFFFFFFF;
-  RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &count, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                   nullptr);
-  RegCloseKey(key);
-  return count;
-}
-
-// The stored bytes and type as the platform reads them, without the
-// terminator that RegGetValueW adds to strings.
-struct Stored {
-  LSTATUS rc = ERROR_SUCCESS;
-  DWORD type = 0;
-  std::vector<BYTE> bytes;
-};
-
-Stored QueryRaw(HKEY root, const std::wstring& path, const wchar_t* name) {
-  Stored stored;
-  HKEY key = nullptr;
-  stored.rc = RegOpenKeyExW(root, path.c_str(), 0, KEY_QUERY_VALUE, &key);
-  if (stored.rc != ERROR_SUCCESS) return stored;
-  DWORD size = 0;
-  stored.rc = RegQueryValueExW(key, name, nullptr, &stored.type, nullptr, &size);
-  if (stored.rc == ERROR_SUCCESS) {
-    // Room for exactly the stored size: nothing for the system to add.
-    stored.bytes.resize(size);
-    stored.rc = RegQueryValueExW(key, name, nullptr, &stored.type, stored.bytes.data(), &size);
-    stored.bytes.resize(size);
-  }
-  RegCloseKey(key);
-  return stored;
-}
-
-// Runs a command line of Wine's own programs and returns what it printed.
-std::string RunAndCapture(std::wstring commandLine, DWORD* exitCode) {
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE readEnd = nullptr;
-  HANDLE writeEnd = nullptr;
-  if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return "CreatePipe failed";
-  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
-
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  startup.hStdOutput = writeEnd;
-  startup.hStdError = writeEnd;
-  PROCESS_INFORMATION process{};
-  BOOL started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                                nullptr, &startup, &process);
-  CloseHandle(writeEnd);  // the child holds the only write end now
-  std::string output;
-  if (started) {
-    char chunk[512];
-    DWORD got = 0;
-    while (ReadFile(readEnd, chunk, sizeof chunk, &got, nullptr) && got > 0) output.append(chunk, got);
-    WaitForSingleObject(process.hProcess, INFINITE);
-    GetExitCodeProcess(process.hProcess, exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-  } else {
-    output = "CreateProcess failed";
-  }
-  CloseHandle(readEnd);
-  return output;
-}
-
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 // ---- Writes ----------------------------------------------------------------
 
 TEST(RegistryWrite, CreatesTheWholePathAndStoresExactlyTheCallersBytes) {
   ScratchKey scratch(L"WriteValues");
   const std::wstring deep = scratch.Sub(L"One\\Two\\Three");
-  ASSERT_FALSE(KeyExists(HKEY_CURRENT_USER, scratch.Sub(L"One")));
-  LogCapture log;
-
-  EXPECT_EQ(zqRegWriteDWORDValueEx(HKEY_CURRENT_USER, deep.c_str(), L"Number", 0x11223344, 0), 0);
-  EXPECT_EQ(log.Lines(), (Lines{{8, L"zqRegWriteDWORDValueEx"},
-                                {2, L"zqRegWriteDWORDValueEx : RegSetValueEx returns 0x0"},
-                                {16, L"zqRegWriteDWORDValueEx : ret=(0)"}}));
-  // The 4 bytes in the machine's order, as the platform reads them.
-  Stored number = QueryRaw(HKEY_CURRENT_USER, deep, L"Number");
-  ASSERT_EQ(number.rc, ERROR_SUCCESS);
-  EXPECT_EQ(number.type, static_cast<DWORD>(REG_DWORD));
-  EXPECT_EQ(number.bytes, (std::vector<BYTE>{0x44, 0x33, 0x22, 0x11}));
-  DWORD value = 0;
-  DWORD size = sizeof value;
-  EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, deep.c_str(), L"Number", RRF_RT_REG_DWORD, nullptr, &value, &size), 0);
-  EXPECT_EQ(value, 0x11223344u);
-
-  // A string with its terminator, and one whose size leaves it out.
-  log.Clear();
-  const wchar_t text[] = L"hello world";
-  EXPECT_EQ(zqRegWriteStringValue(HKEY_CURRENT_USER, deep.c_str(), L"Text", text, sizeof text), 0);
-  // The platform itself adds a terminator that the size leaves out when one
-  // follows the data: what follows here is no terminator.
-  const wchar_t bareText[] = L"abcX";
-  EXPECT_EQ(zqRegWriteStringValueEx(HKEY_CURRENT_USER, deep.c_str(), L"Bare", bareText, 6, 0), 0);
-  EXPECT_EQ(log.Texts(), (Texts{L"zqRegWriteStringValueEx", L"zqRegWriteStringValueEx : RegSetValueEx returns 0x0",
-                                L"zqRegWriteStringValueEx : ret=(0)", L"zqRegWriteStringValueEx",
-                                L"zqRegWriteStringValueEx : RegSetValueEx returns 0x0",
-                                L"zqRegWriteStringValueEx : ret=(0)"}));
+  const wchar_t* path = deep.c_str();
+  ASSERT_FALSE(KeyExists(kCU, scratch.Sub(L"One")));
+  const wchar_t text[] = L"hello world", bare[] = L"abcX", multi[] = L"one\0two\0";
+  const BYTE blob[] = {0xDE, 0xAD, 0x00, 0x01};
+  const Lines ok = Call(kDw, 0, L"RegSetValueEx returns 0x0");
+  RunCases({
+      REG_CASE(zqRegWriteDWORDValueEx(kCU, path, L"Number", 0x11223344, 0), 0, ok),
+      REG_CASE(zqRegWriteStringValue(kCU, path, L"Text", text, sizeof text), 0,
+               Call(kSz, 0, L"RegSetValueEx returns 0x0")),
+      // The size leaves the terminator out; what follows is no terminator, so
+      // the platform cannot add one either.
+      REG_CASE(zqRegWriteStringValueEx(kCU, path, L"Bare", bare, 6, 0), 0),
+      REG_CASE(zqRegWriteMultiStringValue(kCU, path, L"List", multi, sizeof multi), 0,
+               Call(kMulti, 0, L"RegSetValueEx returns 0x0")),
+      REG_CASE(zqRegWriteBinaryValue(kCU, path, L"Blob", blob, sizeof blob), 0,
+               Call(kBin, 0, L"RegSetValueEx returns 0x0")),
+      REG_CASE(zqRegWriteDWORDValue(kCU, path, nullptr, 7), 0, ok),
+  });
+  const struct {
+    const wchar_t* name;
+    DWORD type;
+    std::vector<BYTE> bytes;
+  } stored[] = {{L"Number", REG_DWORD, {0x44, 0x33, 0x22, 0x11}}, {L"Text", REG_SZ, Bytes(text, sizeof text)},
+                {L"Bare", REG_SZ, Bytes(L"abc", 6)},               {L"List", REG_MULTI_SZ, Bytes(multi, sizeof multi)},
+                {L"Blob", REG_BINARY, Bytes(blob, sizeof blob)},   {nullptr, REG_DWORD, {7, 0, 0, 0}}};
+  for (const auto& value : stored) {
+    Stored got = QueryRaw(kCU, deep, value.name);
+    EXPECT_EQ(got.rc, ERROR_SUCCESS);
+    EXPECT_EQ(got.type, value.type);
+    EXPECT_EQ(got.bytes, value.bytes);
+  }
+  DWORD number = 0, size = sizeof number;
+  EXPECT_EQ(RegGetValueW(kCU, path, L"Number", RRF_RT_REG_DWORD, nullptr, &number, &size), 0);
+  EXPECT_EQ(number, 0x11223344u);
   wchar_t read[32] = {};
   size = sizeof read;
-  EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, deep.c_str(), L"Text", RRF_RT_REG_SZ, nullptr, read, &size), 0);
+  EXPECT_EQ(RegGetValueW(kCU, path, L"Text", RRF_RT_REG_SZ, nullptr, read, &size), 0);
   EXPECT_STREQ(read, L"hello world");
-  Stored bare = QueryRaw(HKEY_CURRENT_USER, deep, L"Bare");
-  EXPECT_EQ(bare.type, static_cast<DWORD>(REG_SZ));
-  ASSERT_EQ(bare.bytes.size(), 6u);
-  EXPECT_EQ(std::memcmp(bare.bytes.data(), L"abc", 6), 0);
 
-  // Multi-string and binary go unchanged too; a null name is the default value.
-  const wchar_t multi[] = L"one\0two\0";
-  const BYTE blob[] = {0xDE, 0xAD, 0x00, 0x01};
-  EXPECT_EQ(zqRegWriteMultiStringValue(HKEY_CURRENT_USER, deep.c_str(), L"List", multi, sizeof multi), 0);
-  EXPECT_EQ(zqRegWriteBinaryValue(HKEY_CURRENT_USER, deep.c_str(), L"Blob", blob, sizeof blob), 0);
-  EXPECT_EQ(zqRegWriteDWORDValue(HKEY_CURRENT_USER, deep.c_str(), nullptr, 7), 0);
-  wchar_t list[16] = {};
-  size = sizeof list;
-  EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, deep.c_str(), L"List", RRF_RT_REG_MULTI_SZ, nullptr, list, &size), 0);
-  EXPECT_EQ(size, sizeof multi);
-  EXPECT_EQ(std::memcmp(list, multi, sizeof multi), 0);
-  Stored stored = QueryRaw(HKEY_CURRENT_USER, deep, L"Blob");
-  EXPECT_EQ(stored.type, static_cast<DWORD>(REG_BINARY));
-  EXPECT_EQ(stored.bytes, std::vector<BYTE>(blob, blob + sizeof blob));
-  size = sizeof value;
-  EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, deep.c_str(), nullptr, RRF_RT_REG_DWORD, nullptr, &value, &size), 0);
-  EXPECT_EQ(value, 7u);
-
-  // Writing again over an existing key and value replaces the value.
-  EXPECT_EQ(zqRegWriteDWORDValueEx(HKEY_CURRENT_USER, deep.c_str(), L"Number", 5, 0x100), 0);
-  EXPECT_EQ(QueryRaw(HKEY_CURRENT_USER, deep, L"Number").bytes, (std::vector<BYTE>{5, 0, 0, 0}));
+  // Writing again replaces the value.
+  EXPECT_EQ(zqRegWriteDWORDValueEx(kCU, path, L"Number", 5, 0x100), 0);
+  EXPECT_EQ(QueryRaw(kCU, deep, L"Number").bytes, (std::vector<BYTE>{5, 0, 0, 0}));
 }
 
 TEST(RegistryWrite, WinesRegQuerySeesWhatTheLibraryWrote) {
   ScratchKey scratch(L"WriteRegExe");
-  const wchar_t multi[] = L"one\0two\0";
+  const std::wstring leaf = scratch.Sub(L"New\\Leaf");  // created by the first write
+  const wchar_t text[] = L"hello world", multi[] = L"one\0two\0";
   const BYTE blob[] = {0xDE, 0xAD, 0x01};
-  const wchar_t text[] = L"hello world";
-  ASSERT_EQ(zqRegWriteDWORDValue(HKEY_CURRENT_USER, scratch.Path().c_str(), L"Number", 0x11223344), 0);
-  ASSERT_EQ(zqRegWriteStringValue(HKEY_CURRENT_USER, scratch.Path().c_str(), L"Text", text, sizeof text), 0);
-  ASSERT_EQ(zqRegWriteMultiStringValue(HKEY_CURRENT_USER, scratch.Path().c_str(), L"List", multi, sizeof multi), 0);
-  ASSERT_EQ(zqRegWriteBinaryValue(HKEY_CURRENT_USER, scratch.Path().c_str(), L"Blob", blob, sizeof blob), 0);
+  ASSERT_EQ(zqRegWriteDWORDValue(kCU, leaf.c_str(), L"Number", 0x11223344), 0);
+  ASSERT_EQ(zqRegWriteStringValue(kCU, leaf.c_str(), L"Text", text, sizeof text), 0);
+  ASSERT_EQ(zqRegWriteMultiStringValue(kCU, leaf.c_str(), L"List", multi, sizeof multi), 0);
+  ASSERT_EQ(zqRegWriteBinaryValue(kCU, leaf.c_str(), L"Blob", blob, sizeof blob), 0);
 
-  DWORD exitCode = 99;
-  std::string output = RunAndCapture(L"reg.exe query \"HKCU\\" + scratch.Path() + L"\"", &exitCode);
-  EXPECT_EQ(exitCode, 0u) << output;
-  EXPECT_NE(output.find("HKEY_CURRENT_USER\\" + Narrow(scratch.Path()) + "\r\n"), std::string::npos) << output;
-  EXPECT_NE(output.find("    Number    REG_DWORD    0x11223344\r\n"), std::string::npos) << output;
-  EXPECT_NE(output.find("    Text    REG_SZ    hello world\r\n"), std::string::npos) << output;
-  EXPECT_NE(output.find("    List    REG_MULTI_SZ    one\\0two\r\n"), std::string::npos) << output;
-  EXPECT_NE(output.find("    Blob    REG_BINARY    DEAD01\r\n"), std::string::npos) << output;
-
-  // A key created under a missing path is there for reg.exe as well.
-  ASSERT_EQ(zqRegWriteDWORDValue(HKEY_CURRENT_USER, scratch.Sub(L"New\\Leaf").c_str(), L"Flag", 1), 0);
-  output = RunAndCapture(L"reg.exe query \"HKCU\\" + scratch.Sub(L"New\\Leaf") + L"\" /v Flag", &exitCode);
-  EXPECT_EQ(exitCode, 0u) << output;
-  EXPECT_NE(output.find("    Flag    REG_DWORD    0x1\r\n"), std::string::npos) << output;
+  FILE* pipe = _wpopen((L"reg.exe query \"HKCU\\" + leaf + L"\"").c_str(), L"rb");
+  ASSERT_NE(pipe, nullptr);
+  std::string output;
+  char chunk[512];
+  for (size_t got; (got = fread(chunk, 1, sizeof chunk, pipe)) > 0;) output.append(chunk, got);
+  EXPECT_EQ(_pclose(pipe), 0) << output;
+  for (const std::string& line : {"HKEY_CURRENT_USER\\" + Narrow(leaf),
+                                  std::string("    Number    REG_DWORD    0x11223344"),
+                                  std::string("    Text    REG_SZ    hello world"),
+                                  std::string("    List    REG_MULTI_SZ    one\\0two"),
+                                  std::string("    Blob    REG_BINARY    DEAD01")}) {
+    EXPECT_NE(output.find(line + "\r\n"), std::string::npos) << line << "\n" << output;
+  }
 }
 
 TEST(RegistryWrite, BadArgumentsAndRefusedWritesChangeNothing) {
   ScratchKey scratch(L"WriteRefused");
   const std::wstring target = scratch.Sub(L"NotCreated");
-  LogCapture log;
-
-  // The section comes first: rejected before the null key is even looked at.
-  EXPECT_EQ(zqRegWriteDWORDValueEx(HKEY_CURRENT_USER, target.c_str(), L"V", 1, 0x300), -3);
-  EXPECT_EQ(log.Lines(), (Lines{{8, L"zqRegWriteDWORDValueEx"},
-                                {1, L"zqRegWriteDWORDValueEx : Desired registry section incorrect (0x300)"},
-                                {16, L"zqRegWriteDWORDValueEx : ret=(-3)"}}));
-  EXPECT_EQ(zqRegWriteStringValueEx(kBogusRoot, nullptr, L"V", L"x", 4, 0x401), -3);
-  EXPECT_EQ(zqRegWriteMultiStringValueEx(HKEY_CURRENT_USER, target.c_str(), L"V", L"x\0", 6, 0x300), -3);
-  EXPECT_EQ(zqRegWriteBinaryValueEx(HKEY_CURRENT_USER, target.c_str(), L"V", nullptr, 0, 0x101), -3);
-  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, target));
-
-  log.Clear();
-  EXPECT_EQ(zqRegWriteStringValue(kBogusRoot, nullptr, L"V", L"x", 4), -3);
-  EXPECT_EQ(zqRegWriteBinaryValueEx(kBogusRoot, nullptr, L"V", nullptr, 0, 0x200), -3);
-  EXPECT_EQ(log.Lines(), (Lines{{8, L"zqRegWriteStringValueEx"},
-                                {2, L"zqRegWriteStringValueEx : pszKey is NULL"},
-                                {16, L"zqRegWriteStringValueEx : ret=(-3)"},
-                                {8, L"zqRegWriteBinaryValueEx"},
-                                {2, L"zqRegWriteBinaryValueEx : pszKey is NULL"},
-                                {16, L"zqRegWriteBinaryValueEx : ret=(-3)"}}));
-
-  // The system refuses the key (a name part over 255 characters) ...
-  log.Clear();
-  std::wstring tooLong = scratch.Sub(std::wstring(300, L'k'));
-  EXPECT_EQ(zqRegWriteDWORDValue(HKEY_CURRENT_USER, tooLong.c_str(), L"V", 1), -1);
-  EXPECT_EQ(log.Lines(), (Lines{{8, L"zqRegWriteDWORDValueEx"},
-                                {2, L"zqRegWriteDWORDValueEx : RegCreateKeyEx failed 0x57"},
-                                {16, L"zqRegWriteDWORDValueEx : ret=(-1)"}}));
-  EXPECT_EQ(SubKeyCount(HKEY_CURRENT_USER, scratch.Path()), 0u);
-
-  // ... or the value (a name over 16383 characters; data the system cannot read).
-  log.Clear();
-  std::wstring longName(17000, L'v');
-  EXPECT_EQ(zqRegWriteDWORDValue(HKEY_CURRENT_USER, scratch.Path().c_str(), longName.c_str(), 1), -1);
-  EXPECT_EQ(zqRegWriteBinaryValue(HKEY_CURRENT_USER, scratch.Path().c_str(), L"NoData", nullptr, 4), -1);
-  EXPECT_EQ(log.Lines(), (Lines{{8, L"zqRegWriteDWORDValueEx"},
-                                {2, L"zqRegWriteDWORDValueEx : RegSetValueEx returns 0x57"},
-                                {16, L"zqRegWriteDWORDValueEx : ret=(-1)"},
-                                {8, L"zqRegWriteBinaryValueEx"},
-                                {2, L"zqRegWriteBinaryValueEx : RegSetValueEx returns 0x3e6"},
-                                {16, L"zqRegWriteBinaryValueEx : ret=(-1)"}}));
-  EXPECT_EQ(QueryRaw(HKEY_CURRENT_USER, scratch.Path(), L"NoData").rc, ERROR_FILE_NOT_FOUND);
-}
-
-// The value "V" below HKLM\path in one view, read by the platform.
-DWORD DwordInView(const std::wstring& path, REGSAM view) {
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE | view, &key) != ERROR_SUCCESS) return 0;
-  DWORD value = 0;
-  DWORD size = sizeof value;
-  RegGetValueW(key, nullptr, L"V", RRF_RT_REG_DWORD, nullptr, &value, &size);
-  RegCloseKey(key);
-  return value;
-}
-
-TEST(RegistryWrite, SectionChoosesTheView) {
-  ScratchKey scratch32(L"WriteView", HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY);
-  ScratchKey scratch64(L"WriteView", HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY);
-  const std::wstring path = scratch32.Sub(L"Made");
-  EXPECT_EQ(zqRegWriteDWORDValueEx(HKEY_LOCAL_MACHINE, path.c_str(), L"V", 32, 0x200), 0);
-  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, path, KEY_WOW64_32KEY));
-  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, path, KEY_WOW64_64KEY));
-  EXPECT_EQ(zqRegWriteDWORDValueEx(HKEY_LOCAL_MACHINE, path.c_str(), L"V", 64, 0x100), 0);
-  EXPECT_EQ(DwordInView(path, KEY_WOW64_32KEY), 32u);
-  EXPECT_EQ(DwordInView(path, KEY_WOW64_64KEY), 64u);
+  const wchar_t* path = target.c_str();
+  const std::wstring tooLong = scratch.Sub(std::wstring(300, L'k')), longName(17000, L'v');
+  RunCases({
+      // The section comes first: rejected before the null key is even looked at.
+      REG_CASE(zqRegWriteDWORDValueEx(kCU, path, L"V", 1, 0x300), -3, Rejected(kDw)),
+      REG_CASE(zqRegWriteStringValueEx(kBogusRoot, nullptr, L"V", L"x", 4, 0x401), -3, Rejected(kSz, L"0x401")),
+      REG_CASE(zqRegWriteMultiStringValueEx(kCU, path, L"V", L"x\0", 6, 0x300), -3, Rejected(kMulti)),
+      REG_CASE(zqRegWriteBinaryValueEx(kCU, path, L"V", nullptr, 0, 0x101), -3, Rejected(kBin, L"0x101")),
+      REG_CASE(zqRegWriteStringValue(kBogusRoot, nullptr, L"V", L"x", 4), -3, Call(kSz, -3, L"pszKey is NULL")),
+      REG_CASE(zqRegWriteBinaryValueEx(kBogusRoot, nullptr, L"V", nullptr, 0, 0x200), -3,
+               Call(kBin, -3, L"pszKey is NULL")),
+      // The system refuses the key (a name part over 255 characters) ...
+      REG_CASE(zqRegWriteDWORDValue(kCU, tooLong.c_str(), L"V", 1), -1, Call(kDw, -1, L"RegCreateKeyEx failed 0x57")),
+      // ... or the value (a name over 16383 characters; data it cannot read).
+      REG_CASE(zqRegWriteDWORDValue(kCU, scratch.Path().c_str(), longName.c_str(), 1), -1,
+               Call(kDw, -1, L"RegSetValueEx returns 0x57")),
+      REG_CASE(zqRegWriteBinaryValue(kCU, scratch.Path().c_str(), L"NoData", nullptr, 4), -1,
+               Call(kBin, -1, L"RegSetValueEx returns 0x3e6")),
+  });
+  EXPECT_FALSE(HasSubkeys(kCU, scratch.Path()));
+  EXPECT_EQ(QueryRaw(kCU, scratch.Path(), L"NoData").rc, ERROR_FILE_NOT_FOUND);
 }
 
 // ---- Listings --------------------------------------------------------------
 
-ZQ_REG_VALUE_ENTRY Untouched() {
-  ZQ_REG_VALUE_ENTRY entry{};
-  wcscpy(entry.szName, L"untouched");
-  entry.dwType = 0xABCD;
-  return entry;
+// One listing into `slots` elements that start "untouched" (or a null array
+// when slots is 0), with `capacity` as the count. The names come back as
+// "name/type" (values) or "name" (subkeys), "-" for an element left alone.
+struct Listing {
+  int status;
+  int count;
+  std::wstring names;
+  bool operator==(const Listing&) const = default;
+};
+void PrintTo(const Listing& l, std::ostream* out) {
+  *out << l.status << " " << l.count << " " << Narrow(l.names);
 }
 
-TEST(RegistryList, ValueListingCountsFiltersAndStopsAtTheCapacity) {
-  ScratchKey scratch(L"ListValues");
-  // Wine enumerates values in name order: the string first, the DWORD second.
+Listing ListValues(HKEY root, const std::wstring& path, int slots, int capacity, DWORD filter, DWORD section = 0) {
+  std::vector<ZQ_REG_VALUE_ENTRY> entries(static_cast<size_t>(slots), ZQ_REG_VALUE_ENTRY{L"untouched", 0xABCD});
+  Listing l{zqRegListValueNamesEx(root, path.c_str(), slots ? entries.data() : nullptr, &capacity, filter, section),
+            capacity, L""};
+  for (const auto& e : entries) {
+    l.names += (l.names.empty() ? L"" : L" ") +
+               (e.dwType == 0xABCD ? std::wstring(L"-") : e.szName + std::wstring(L"/") + std::to_wstring(e.dwType));
+  }
+  return l;
+}
+
+Listing ListKeys(HKEY root, const std::wstring& path, int slots, int capacity, DWORD section = 0) {
+  std::vector<ZQ_REG_SUBKEY_SLOT> entries(static_cast<size_t>(slots), ZQ_REG_SUBKEY_SLOT{L"-"});
+  Listing l{zqRegListKeysEx(root, path.c_str(), slots ? entries.data() : nullptr, &capacity, section), capacity, L""};
+  for (const auto& e : entries) l.names += (l.names.empty() ? L"" : L" ") + std::wstring(e.szName);
+  return l;
+}
+
+TEST(RegistryList, ValueAndSubkeyListings) {
+  ScratchKey scratch(L"List");
+  // Wine enumerates in name order; only direct children are listed.
   scratch.SetString(L"", L"A_Text", L"abc");
   scratch.SetDword(L"", L"B_Number", 2);
-  const std::wstring& path = scratch.Path();
-  LogCapture log;
-
-  // A null array counts every value.
-  int count = -5;
-  EXPECT_EQ(zqRegListValueNamesEx(HKEY_CURRENT_USER, path.c_str(), nullptr, &count, 0, 0), 0);
-  EXPECT_EQ(count, 2);
-  EXPECT_EQ(log.Lines(), (Lines{{8, L"zqRegListValueNamesEx"}, {16, L"zqRegListValueNamesEx : ret=(0)"}}));
-
-  // Capacity 0 with an array: the truncation line, count 0, nothing written.
-  log.Clear();
-  ZQ_REG_VALUE_ENTRY entries[3] = {Untouched(), Untouched(), Untouched()};
-  count = 0;
-  EXPECT_EQ(zqRegListValueNames(HKEY_CURRENT_USER, path.c_str(), entries, &count, ZQ_REG_ANY_TYPE), 0);
-  EXPECT_EQ(count, 0);
-  EXPECT_STREQ(entries[0].szName, L"untouched");
-  EXPECT_EQ(log.Lines(), (Lines{{8, L"zqRegListValueNamesEx"},
-                                {2, L"zqRegListValueNamesEx: Max number of value reached"},
-                                {16, L"zqRegListValueNamesEx : ret=(0)"}}));
-
-  // Exactly as many as the capacity: no truncation line.
-  log.Clear();
-  count = 2;
-  EXPECT_EQ(zqRegListValueNamesEx(HKEY_CURRENT_USER, path.c_str(), entries, &count, ZQ_REG_ANY_TYPE, 0), 0);
-  EXPECT_EQ(count, 2);
-  EXPECT_STREQ(entries[0].szName, L"A_Text");
-  EXPECT_EQ(entries[0].dwType, static_cast<DWORD>(REG_SZ));
-  EXPECT_STREQ(entries[1].szName, L"B_Number");
-  EXPECT_EQ(entries[1].dwType, static_cast<DWORD>(REG_DWORD));
-  EXPECT_STREQ(entries[2].szName, L"untouched");
-  EXPECT_EQ(log.Lines(), (Lines{{8, L"zqRegListValueNamesEx"}, {16, L"zqRegListValueNamesEx : ret=(0)"}}));
-
-  // One value more than the capacity: stops on the truncation line.
   scratch.SetDword(L"", L"C_Third", 3);
-  log.Clear();
-  ZQ_REG_VALUE_ENTRY two[2] = {Untouched(), Untouched()};
-  count = 2;
-  EXPECT_EQ(zqRegListValueNamesEx(HKEY_CURRENT_USER, path.c_str(), two, &count, ZQ_REG_ANY_TYPE, 0), 0);
-  EXPECT_EQ(count, 2);
-  EXPECT_STREQ(two[1].szName, L"B_Number");
-  EXPECT_EQ(log.Lines()[1], (LogLine{2, L"zqRegListValueNamesEx: Max number of value reached"}));
-
-  // The filter leaves refused elements as they were; the count covers all.
-  ZQ_REG_VALUE_ENTRY filtered[4] = {Untouched(), Untouched(), Untouched(), Untouched()};
-  count = 4;
-  EXPECT_EQ(zqRegListValueNamesEx(HKEY_CURRENT_USER, path.c_str(), filtered, &count, REG_DWORD, 0), 0);
-  EXPECT_EQ(count, 3);
-  EXPECT_STREQ(filtered[0].szName, L"untouched");
-  EXPECT_EQ(filtered[0].dwType, 0xABCDu);
-  EXPECT_STREQ(filtered[1].szName, L"B_Number");
-  EXPECT_EQ(filtered[1].dwType, static_cast<DWORD>(REG_DWORD));
-  EXPECT_STREQ(filtered[2].szName, L"C_Third");
-  EXPECT_STREQ(filtered[3].szName, L"untouched");
-
-  // A negative capacity stores nothing.
-  count = -1;
-  EXPECT_EQ(zqRegListValueNamesEx(HKEY_CURRENT_USER, path.c_str(), filtered, &count, ZQ_REG_ANY_TYPE, 0), 0);
-  EXPECT_EQ(count, 0);
-}
-
-TEST(RegistryList, ValueListingFailuresLeaveTheCountUnwritten) {
-  ScratchKey scratch(L"ListValuesFail");
-  scratch.CreateKey(L"Empty");
-  LogCapture log;
-  ZQ_REG_VALUE_ENTRY entries[2] = {Untouched(), Untouched()};
-
-  // No values: the first enumeration fails, with a line of its own.
-  int count = 2;
-  EXPECT_EQ(zqRegListValueNamesEx(HKEY_CURRENT_USER, scratch.Sub(L"Empty").c_str(), entries, &count,
-                                  ZQ_REG_ANY_TYPE, 0),
-            -1);
-  EXPECT_EQ(count, 2);
-  EXPECT_EQ(log.Lines(), (Lines{{8, L"zqRegListValueNamesEx"},
-                                {1, L"RegEnumValue failed with error code 0x103"},
-                                {16, L"zqRegListValueNamesEx : ret=(-1)"}}));
-  count = 7;
-  EXPECT_EQ(zqRegListValueNamesEx(HKEY_CURRENT_USER, scratch.Sub(L"Empty").c_str(), nullptr, &count, 0, 0), -1);
-  EXPECT_EQ(count, 7);
-
-  // A missing key: level 1 with an array, level 2 when only counting.
-  log.Clear();
-  EXPECT_EQ(zqRegListValueNamesEx(HKEY_CURRENT_USER, scratch.Sub(L"None").c_str(), entries, &count, 0, 0), -1);
-  EXPECT_EQ(zqRegListValueNames(HKEY_CURRENT_USER, scratch.Sub(L"None").c_str(), nullptr, &count, 0), -1);
-  EXPECT_EQ(count, 7);
-  EXPECT_EQ(log.Lines(), (Lines{{8, L"zqRegListValueNamesEx"},
-                                {1, L"RegOpenKeyEx failed with error code 0x2"},
-                                {16, L"zqRegListValueNamesEx : ret=(-1)"},
-                                {8, L"zqRegListValueNamesEx"},
-                                {2, L"RegOpenKeyEx failed with error code 0x2"},
-                                {16, L"zqRegListValueNamesEx : ret=(-1)"}}));
+  scratch.CreateKey(L"Alpha\\Below");
+  scratch.CreateKey(L"Beta\\Leaf");
+  scratch.CreateKey(L"Gamma");  // neither values nor subkeys
+  const Lines valuesFull = Alone(kValues, 0, 2, L"zqRegListValueNamesEx: Max number of value reached"),
+              keysFull = Alone(kKeys, 0, 2, L"zqRegListKeysEx: max number of subkey reached");
+  const wchar_t *enumFailed = L"RegEnumValue failed with error code 0x103",
+                *openFailed = L"RegOpenKeyEx failed with error code 0x2";
+  const struct {
+    const wchar_t* fn;
+    const wchar_t* sub;
+    int slots, capacity;
+    DWORD filterOrSection;  // the value listing's filter, the subkey listing's section
+    Listing expected;
+    Lines lines;
+  } rows[] = {
+      {kValues, L"", 0, -5, 0, {0, 3, L""}, Call(kValues, 0)},  // a null array counts every value
+      {kValues, L"", 3, 0, ZQ_REG_ANY_TYPE, {0, 0, L"- - -"}, valuesFull},
+      {kValues, L"", 4, 3, ZQ_REG_ANY_TYPE, {0, 3, L"A_Text/1 B_Number/4 C_Third/4 -"}, Call(kValues, 0)},
+      {kValues, L"", 2, 2, ZQ_REG_ANY_TYPE, {0, 2, L"A_Text/1 B_Number/4"}, valuesFull},
+      // The filter leaves refused elements as they were; the count covers all.
+      {kValues, L"", 4, 4, REG_DWORD, {0, 3, L"- B_Number/4 C_Third/4 -"}, Call(kValues, 0)},
+      {kValues, L"", 2, -1, ZQ_REG_ANY_TYPE, {0, 0, L"- -"}, valuesFull},
+      // Failures leave the count unwritten; a missing key is level 1 with an
+      // array, level 2 when only counting.
+      {kValues, L"Gamma", 2, 2, ZQ_REG_ANY_TYPE, {-1, 2, L"- -"}, Alone(kValues, -1, 1, enumFailed)},
+      {kValues, L"Gamma", 0, 7, 0, {-1, 7, L""}, Alone(kValues, -1, 1, enumFailed)},
+      {kValues, L"None", 2, 7, 0, {-1, 7, L"- -"}, Alone(kValues, -1, 1, openFailed)},
+      {kValues, L"None", 0, 7, 0, {-1, 7, L""}, Alone(kValues, -1, 2, openFailed)},
+      {kKeys, L"", 0, 0, 0, {0, 3, L""}, Call(kKeys, 0)},
+      {kKeys, L"", 4, 4, 0, {0, 3, L"Alpha Beta Gamma -"}, Call(kKeys, 0)},
+      {kKeys, L"", 3, 3, 0x100, {0, 3, L"Alpha Beta Gamma"}, Call(kKeys, 0)},
+      {kKeys, L"", 3, 2, 0, {0, 2, L"Alpha Beta -"}, keysFull},
+      {kKeys, L"", 1, 0, 0, {0, 0, L"-"}, keysFull},
+      {kKeys, L"Gamma", 1, 9, 0, {-1, 9, L"-"}, Alone(kKeys, -1, 1, L"RegEnumKeyEx failed with error code 0x103")},
+      {kKeys, L"None", 1, 9, 0, {-1, 9, L"-"}, Alone(kKeys, -1, 1, openFailed)},
+      {kKeys, L"None", 0, 9, 0, {-1, 9, L""}, Alone(kKeys, -1, 2, openFailed)},
+  };
+  for (const auto& row : rows) {
+    const std::wstring path = *row.sub ? scratch.Sub(row.sub) : scratch.Path();
+    Listing got;
+    RunCases({{"listing", [&] {
+                 got = row.fn == kValues ? ListValues(kCU, path, row.slots, row.capacity, row.filterOrSection)
+                                         : ListKeys(kCU, path, row.slots, row.capacity, row.filterOrSection);
+                 return got.status; }, row.expected.status, row.lines}});
+    EXPECT_EQ(got, row.expected) << Narrow(row.fn) << " " << Narrow(path);
+  }
 
   // Section, then the key, then the count.
-  log.Clear();
-  EXPECT_EQ(zqRegListValueNamesEx(kBogusRoot, nullptr, nullptr, nullptr, 0, 0x300), -3);
-  EXPECT_EQ(zqRegListValueNamesEx(kBogusRoot, nullptr, entries, &count, 0, 0), -3);
-  EXPECT_EQ(zqRegListValueNamesEx(kBogusRoot, L"x", entries, nullptr, 0, 0), -3);
+  int count = 7;
+  ZQ_REG_VALUE_ENTRY entry{L"untouched", 0};
+  ZQ_REG_SUBKEY_SLOT slot{L"untouched"};
+  RunCases({
+      REG_CASE(zqRegListValueNamesEx(kBogusRoot, nullptr, nullptr, nullptr, 0, 0x300), -3, Rejected(kValues)),
+      REG_CASE(zqRegListValueNamesEx(kBogusRoot, nullptr, &entry, &count, 0, 0), -3,
+               Call(kValues, -3, L"pszKey is NULL")),
+      REG_CASE(zqRegListValueNames(kBogusRoot, L"x", &entry, nullptr, 0), -3,
+               Call(kValues, -3, L"pnValueCount is NULL")),
+      REG_CASE(zqRegListKeysEx(kBogusRoot, L"x", &slot, &count, 0x300), -3, Rejected(kKeys)),
+      REG_CASE(zqRegListKeysEx(kBogusRoot, nullptr, &slot, &count, 0), -3, Call(kKeys, -3, L"pszKey is NULL")),
+      REG_CASE(zqRegListKeys(kBogusRoot, L"x", &slot, nullptr), -3, Call(kKeys, -3, L"pnSubKeyCount is NULL")),
+  });
   EXPECT_EQ(count, 7);
-  EXPECT_STREQ(entries[0].szName, L"untouched");
-  EXPECT_EQ(log.Lines(), (Lines{{8, L"zqRegListValueNamesEx"},
-                                {1, L"zqRegListValueNamesEx : Desired registry section incorrect (0x300)"},
-                                {16, L"zqRegListValueNamesEx : ret=(-3)"},
-                                {8, L"zqRegListValueNamesEx"},
-                                {2, L"zqRegListValueNamesEx : pszKey is NULL"},
-                                {16, L"zqRegListValueNamesEx : ret=(-3)"},
-                                {8, L"zqRegListValueNamesEx"},
-                                {2, L"zqRegListValueNamesEx : pnValueCount is NULL"},
-                                {16, L"zqRegListValueNamesEx : ret=(-3)"}}));
+  EXPECT_STREQ(entry.szName, L"untouched");
+  EXPECT_STREQ(slot.szName, L"untouched");
 }
 
 TEST(RegistryList, NamesLongerThanTheBufferStillTakeTheirIndex) {
@@ -392,111 +244,50 @@ TEST(RegistryList, NamesLongerThanTheBufferStillTakeTheirIndex) {
   scratch.SetDword(L"", L"a", 1);
   scratch.SetDword(L"", std::wstring(300, L'n').c_str(), 2);
   scratch.SetDword(L"", L"z", 3);
-  ZQ_REG_VALUE_ENTRY entries[4] = {Untouched(), Untouched(), Untouched(), Untouched()};
-  int count = 4;
-  EXPECT_EQ(zqRegListValueNamesEx(HKEY_CURRENT_USER, scratch.Path().c_str(), entries, &count, ZQ_REG_ANY_TYPE, 0), 0);
-  EXPECT_EQ(count, 3);
-  EXPECT_STREQ(entries[0].szName, L"a");
-  EXPECT_LT(wcsnlen(entries[1].szName, ZQ_REG_VALUE_NAME_CCH), static_cast<size_t>(ZQ_REG_VALUE_NAME_CCH));
-  EXPECT_STREQ(entries[2].szName, L"z");
-  EXPECT_STREQ(entries[3].szName, L"untouched");
+  Listing got = ListValues(kCU, scratch.Path(), 4, 4, ZQ_REG_ANY_TYPE);
+  EXPECT_EQ(got.count, 3);
+  EXPECT_EQ(got.names.substr(0, 4), L"a/4 ");
+  EXPECT_EQ(got.names.substr(got.names.size() - 6), L" z/4 -");
 }
 
-TEST(RegistryList, SubkeyListing) {
-  ScratchKey scratch(L"ListKeys");
-  scratch.CreateKey(L"Alpha\\Below");  // only direct children are listed
-  scratch.CreateKey(L"Beta");
-  scratch.CreateKey(L"Gamma");
-  scratch.CreateKey(L"Beta\\Leaf");
-  scratch.SetDword(L"", L"NotAKey", 1);
-  const std::wstring& path = scratch.Path();
-  LogCapture log;
+TEST(RegistryViews, SectionChoosesTheViewOfReadsWritesAndListings) {
+  // HKLM\Software is what the 32-bit view redirects: one path, two keys.
+  ScratchKey k32(L"Views", kLM, KEY_WOW64_32KEY);
+  ScratchKey k64(L"Views", kLM, KEY_WOW64_64KEY);
+  k32.SetDword(L"", L"Only32", 32);
+  k32.CreateKey(L"Sub32");
+  k64.SetDword(L"", L"Only64", 64);
+  k64.CreateKey(L"Sub64a");
+  k64.CreateKey(L"Sub64b");
+  const std::wstring& path = k32.Path();
+  const struct {
+    const wchar_t* name;
+    DWORD section;
+    DWORD found;  // 0: not found
+  } reads[] = {{L"Only32", 0x200, 32}, {L"Only32", 0x100, 0}, {L"Only32", 0, 0},
+               {L"Only64", 0x100, 64}, {L"Only64", 0, 64},     {L"Only64", 0x200, 0}};
+  for (const auto& read : reads) {
+    DWORD value = 0;
+    EXPECT_EQ(zqRegReadDWORDValueExW(kLM, path.c_str(), read.name, &value, read.section), read.found ? 0 : -1);
+    EXPECT_EQ(value, read.found) << read.section;
+  }
+  DWORD value = 0;
+  EXPECT_EQ(zqRegReadDWORDValueExA(kLM, Narrow(path).c_str(), "Only32", &value, 0x200), 0);
+  EXPECT_EQ(value, 32u);
 
-  int count = 0;
-  EXPECT_EQ(zqRegListKeysEx(HKEY_CURRENT_USER, path.c_str(), nullptr, &count, 0), 0);
-  EXPECT_EQ(count, 3);
+  EXPECT_EQ(ListKeys(kLM, path, 2, 2, 0x200), (Listing{0, 1, L"Sub32 -"}));
+  EXPECT_EQ(ListKeys(kLM, path, 0, 0, 0), (Listing{0, 2, L""}));
+  EXPECT_EQ(ListValues(kLM, path, 1, 1, REG_DWORD, 0x200), (Listing{0, 1, L"Only32/4"}));
+  EXPECT_EQ(ListValues(kLM, path, 1, 1, REG_DWORD, 0x100), (Listing{0, 1, L"Only64/4"}));
 
-  ZQ_REG_SUBKEY_SLOT slots[4] = {};
-  wcscpy(slots[3].szName, L"untouched");
-  count = 4;
-  EXPECT_EQ(zqRegListKeys(HKEY_CURRENT_USER, path.c_str(), slots, &count), 0);
-  EXPECT_EQ(count, 3);
-  EXPECT_STREQ(slots[0].szName, L"Alpha");
-  EXPECT_STREQ(slots[1].szName, L"Beta");
-  EXPECT_STREQ(slots[2].szName, L"Gamma");
-  EXPECT_STREQ(slots[3].szName, L"untouched");
-
-  log.Clear();
-  count = 3;
-  EXPECT_EQ(zqRegListKeysEx(HKEY_CURRENT_USER, path.c_str(), slots, &count, 0x100), 0);
-  EXPECT_EQ(count, 3);
-  count = 2;
-  EXPECT_EQ(zqRegListKeysEx(HKEY_CURRENT_USER, path.c_str(), slots, &count, 0), 0);
-  EXPECT_EQ(count, 2);
-  count = 0;
-  EXPECT_EQ(zqRegListKeysEx(HKEY_CURRENT_USER, path.c_str(), slots, &count, 0), 0);
-  EXPECT_EQ(count, 0);
-  EXPECT_EQ(log.Lines(), (Lines{{8, L"zqRegListKeysEx"},
-                                {16, L"zqRegListKeysEx : ret=(0)"},
-                                {8, L"zqRegListKeysEx"},
-                                {2, L"zqRegListKeysEx: max number of subkey reached"},
-                                {16, L"zqRegListKeysEx : ret=(0)"},
-                                {8, L"zqRegListKeysEx"},
-                                {2, L"zqRegListKeysEx: max number of subkey reached"},
-                                {16, L"zqRegListKeysEx : ret=(0)"}}));
-
-  // A key without subkeys, a missing key, bad arguments.
-  log.Clear();
-  count = 9;
-  EXPECT_EQ(zqRegListKeysEx(HKEY_CURRENT_USER, scratch.Sub(L"Gamma").c_str(), slots, &count, 0), -1);
-  EXPECT_EQ(zqRegListKeysEx(HKEY_CURRENT_USER, scratch.Sub(L"None").c_str(), slots, &count, 0), -1);
-  EXPECT_EQ(zqRegListKeysEx(HKEY_CURRENT_USER, scratch.Sub(L"None").c_str(), nullptr, &count, 0), -1);
-  EXPECT_EQ(zqRegListKeysEx(kBogusRoot, L"x", slots, &count, 0x300), -3);
-  EXPECT_EQ(zqRegListKeysEx(kBogusRoot, nullptr, slots, &count, 0), -3);
-  EXPECT_EQ(zqRegListKeysEx(kBogusRoot, L"x", slots, nullptr, 0), -3);
-  EXPECT_EQ(count, 9);
-  EXPECT_EQ(log.Lines(), (Lines{{8, L"zqRegListKeysEx"},
-                                {1, L"RegEnumKeyEx failed with error code 0x103"},
-                                {16, L"zqRegListKeysEx : ret=(-1)"},
-                                {8, L"zqRegListKeysEx"},
-                                {1, L"RegOpenKeyEx failed with error code 0x2"},
-                                {16, L"zqRegListKeysEx : ret=(-1)"},
-                                {8, L"zqRegListKeysEx"},
-                                {2, L"RegOpenKeyEx failed with error code 0x2"},
-                                {16, L"zqRegListKeysEx : ret=(-1)"},
-                                {8, L"zqRegListKeysEx"},
-                                {1, L"zqRegListKeysEx : Desired registry section incorrect (0x300)"},
-                                {16, L"zqRegListKeysEx : ret=(-3)"},
-                                {8, L"zqRegListKeysEx"},
-                                {2, L"zqRegListKeysEx : pszKey is NULL"},
-                                {16, L"zqRegListKeysEx : ret=(-3)"},
-                                {8, L"zqRegListKeysEx"},
-                                {2, L"zqRegListKeysEx : pnSubKeyCount is NULL"},
-                                {16, L"zqRegListKeysEx : ret=(-3)"}}));
-}
-
-TEST(RegistryList, SectionChoosesTheViewListed) {
-  ScratchKey scratch32(L"ListView", HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY);
-  ScratchKey scratch64(L"ListView", HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY);
-  scratch32.CreateKey(L"Only32");
-  scratch32.SetDword(L"", L"V32", 1);
-  scratch64.CreateKey(L"Only64a");
-  scratch64.CreateKey(L"Only64b");
-  ZQ_REG_SUBKEY_SLOT slots[2] = {};
-  int count = 2;
-  EXPECT_EQ(zqRegListKeysEx(HKEY_LOCAL_MACHINE, scratch32.Path().c_str(), slots, &count, 0x200), 0);
-  EXPECT_EQ(count, 1);
-  EXPECT_STREQ(slots[0].szName, L"Only32");
-  count = 0;
-  EXPECT_EQ(zqRegListKeysEx(HKEY_LOCAL_MACHINE, scratch64.Path().c_str(), nullptr, &count, 0), 0);
-  EXPECT_EQ(count, 2);
-  ZQ_REG_VALUE_ENTRY entries[1] = {Untouched()};
-  count = 1;
-  EXPECT_EQ(zqRegListValueNamesEx(HKEY_LOCAL_MACHINE, scratch32.Path().c_str(), entries, &count, REG_DWORD, 0x200),
-            0);
-  EXPECT_STREQ(entries[0].szName, L"V32");
-  EXPECT_EQ(zqRegListValueNamesEx(HKEY_LOCAL_MACHINE, scratch64.Path().c_str(), entries, &count, REG_DWORD, 0x100),
-            -1);
+  // A write in the 32-bit view creates its key there only.
+  const std::wstring made = k32.Sub(L"Made");
+  EXPECT_EQ(zqRegWriteDWORDValueEx(kLM, made.c_str(), L"V", 32, 0x200), 0);
+  EXPECT_TRUE(KeyExists(kLM, made, KEY_WOW64_32KEY));
+  EXPECT_FALSE(KeyExists(kLM, made, KEY_WOW64_64KEY));
+  EXPECT_EQ(zqRegWriteDWORDValueEx(kLM, made.c_str(), L"V", 64, 0x100), 0);
+  EXPECT_EQ(QueryRaw(kLM, made, L"V", KEY_WOW64_32KEY).bytes, (std::vector<BYTE>{32, 0, 0, 0}));
+  EXPECT_EQ(QueryRaw(kLM, made, L"V", KEY_WOW64_64KEY).bytes, (std::vector<BYTE>{64, 0, 0, 0}));
 }
 
 // ---- Deletions ---------------------------------------------------------------
@@ -506,163 +297,107 @@ TEST(RegistryDelete, ValueDeletion) {
   scratch.SetDword(L"", L"Gone", 1);
   scratch.SetDword(L"", L"Kept", 2);
   scratch.SetString(L"", nullptr, L"default");
-  LogCapture log;
-
-  EXPECT_EQ(zqRegDeleteValue(HKEY_CURRENT_USER, scratch.Path().c_str(), L"Gone", 0), 0);
-  EXPECT_EQ(zqRegDeleteValue(HKEY_CURRENT_USER, scratch.Path().c_str(), L"Gone", 0), -1);
-  EXPECT_EQ(zqRegDeleteValue(HKEY_CURRENT_USER, scratch.Sub(L"None").c_str(), L"Kept", 0x100), -1);
-  EXPECT_EQ(log.Lines(), (Lines{{8, L"zqRegDeleteValue"},
-                                {2, L"zqRegDeleteValue : RegDeleteValue returns 0x0"},
-                                {16, L"zqRegDeleteValue : ret=(0)"},
-                                {8, L"zqRegDeleteValue"},
-                                {2, L"zqRegDeleteValue : RegDeleteValue returns 0x2"},
-                                {16, L"zqRegDeleteValue : ret=(-1)"},
-                                {8, L"zqRegDeleteValue"},
-                                {2, L"zqRegDeleteValue : RegOpenKeyEx failed 0x2"},
-                                {16, L"zqRegDeleteValue : ret=(-1)"}}));
-  EXPECT_EQ(QueryRaw(HKEY_CURRENT_USER, scratch.Path(), L"Gone").rc, ERROR_FILE_NOT_FOUND);
-  EXPECT_EQ(QueryRaw(HKEY_CURRENT_USER, scratch.Path(), L"Kept").rc, ERROR_SUCCESS);
-
-  // A null name is rejected, not taken for the default value.
-  log.Clear();
-  EXPECT_EQ(zqRegDeleteValue(HKEY_CURRENT_USER, scratch.Path().c_str(), nullptr, 0), -3);
-  EXPECT_EQ(zqRegDeleteValue(kBogusRoot, nullptr, L"Kept", 0), -3);
-  EXPECT_EQ(zqRegDeleteValue(kBogusRoot, nullptr, nullptr, 0x300), -3);
-  EXPECT_EQ(log.Texts(), (Texts{L"zqRegDeleteValue", L"zqRegDeleteValue : pszKey or pszValueName is NULL",
-                                L"zqRegDeleteValue : ret=(-3)", L"zqRegDeleteValue",
-                                L"zqRegDeleteValue : pszKey or pszValueName is NULL", L"zqRegDeleteValue : ret=(-3)",
-                                L"zqRegDeleteValue",
-                                L"zqRegDeleteValue : Desired registry section incorrect (0x300)",
-                                L"zqRegDeleteValue : ret=(-3)"}));
-  EXPECT_EQ(QueryRaw(HKEY_CURRENT_USER, scratch.Path(), nullptr).rc, ERROR_SUCCESS);
+  const wchar_t* path = scratch.Path().c_str();
+  const std::wstring missing = scratch.Sub(L"None");
+  const wchar_t* nulls = L"pszKey or pszValueName is NULL";
+  RunCases({
+      REG_CASE(zqRegDeleteValue(kCU, path, L"Gone", 0), 0, Call(kDelValue, 0, L"RegDeleteValue returns 0x0")),
+      REG_CASE(zqRegDeleteValue(kCU, path, L"Gone", 0), -1, Call(kDelValue, -1, L"RegDeleteValue returns 0x2")),
+      REG_CASE(zqRegDeleteValue(kCU, missing.c_str(), L"Kept", 0x100), -1,
+               Call(kDelValue, -1, L"RegOpenKeyEx failed 0x2")),
+      // A null name is rejected, not taken for the default value.
+      REG_CASE(zqRegDeleteValue(kCU, path, nullptr, 0), -3, Call(kDelValue, -3, nulls)),
+      REG_CASE(zqRegDeleteValue(kBogusRoot, nullptr, L"Kept", 0), -3, Call(kDelValue, -3, nulls)),
+      REG_CASE(zqRegDeleteValue(kBogusRoot, nullptr, nullptr, 0x300), -3, Rejected(kDelValue)),
+  });
+  EXPECT_EQ(QueryRaw(kCU, path, L"Gone").rc, ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(QueryRaw(kCU, path, L"Kept").rc, ERROR_SUCCESS);
+  EXPECT_EQ(QueryRaw(kCU, path, nullptr).rc, ERROR_SUCCESS);
   // The default value goes by its empty name.
-  EXPECT_EQ(zqRegDeleteValue(HKEY_CURRENT_USER, scratch.Path().c_str(), L"", 0), 0);
-  EXPECT_EQ(QueryRaw(HKEY_CURRENT_USER, scratch.Path(), nullptr).rc, ERROR_FILE_NOT_FOUND);
+  EXPECT_EQ(zqRegDeleteValue(kCU, path, L"", 0), 0);
+  EXPECT_EQ(QueryRaw(kCU, path, nullptr).rc, ERROR_FILE_NOT_FOUND);
 }
 
 TEST(RegistryDelete, KeyDeletionWithoutSectionGoesToThe32BitView) {
-  ScratchKey scratch32(L"DeleteKeyView", HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY);
-  ScratchKey scratch64(L"DeleteKeyView", HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY);
-  scratch32.CreateKey(L"Leaf");
-  scratch64.CreateKey(L"Leaf");
-  scratch64.CreateKey(L"Parent\\Child");
-  LogCapture log;
-
-  EXPECT_EQ(zqRegDeleteKey(HKEY_LOCAL_MACHINE, scratch32.Sub(L"Leaf").c_str(), 0, 0), 0);
-  EXPECT_EQ(log.Lines(), (Lines{{8, L"zqRegDeleteKey"},
-                                {2, L"zqRegDeleteKey : RegDeleteKeyEx returns 0x0"},
-                                {16, L"zqRegDeleteKey : ret=(0)"}}));
-  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, scratch32.Sub(L"Leaf"), KEY_WOW64_32KEY));
-  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, scratch64.Sub(L"Leaf"), KEY_WOW64_64KEY));
-
-  // Once gone from the 32-bit view, section 0 cannot reach the 64-bit twin.
-  log.Clear();
-  EXPECT_EQ(zqRegDeleteKey(HKEY_LOCAL_MACHINE, scratch64.Sub(L"Leaf").c_str(), 0, 0), -1);
-  EXPECT_EQ(log.Lines()[1], (LogLine{2, L"zqRegDeleteKey : RegDeleteKeyEx returns 0x2"}));
-  EXPECT_EQ(zqRegDeleteKey(HKEY_LOCAL_MACHINE, scratch64.Sub(L"Leaf").c_str(), 0, 0x100), 0);
-  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, scratch64.Sub(L"Leaf"), KEY_WOW64_64KEY));
-
-  // Not recursive (a flag byte other than 1 included): a key with subkeys stays.
-  log.Clear();
-  EXPECT_EQ(zqRegDeleteKey(HKEY_LOCAL_MACHINE, scratch64.Sub(L"Parent").c_str(), 2, 0x100), -1);
-  EXPECT_EQ(log.Lines(), (Lines{{8, L"zqRegDeleteKey"},
-                                {2, L"zqRegDeleteKey : RegDeleteKeyEx returns 0x5"},
-                                {16, L"zqRegDeleteKey : ret=(-1)"}}));
-  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, scratch64.Sub(L"Parent\\Child"), KEY_WOW64_64KEY));
-
-  // Bad arguments: nothing loaded, nothing deleted.
-  log.Clear();
-  EXPECT_EQ(zqRegDeleteKey(HKEY_LOCAL_MACHINE, scratch64.Sub(L"Parent").c_str(), 1, 0x300), -3);
-  EXPECT_EQ(zqRegDeleteKey(kBogusRoot, nullptr, 1, 0), -3);
-  EXPECT_EQ(log.Lines(), (Lines{{8, L"zqRegDeleteKey"},
-                                {1, L"zqRegDeleteKey : Desired registry section incorrect (0x300)"},
-                                {16, L"zqRegDeleteKey : ret=(-3)"},
-                                {8, L"zqRegDeleteKey"},
-                                {2, L"zqRegDeleteKey : pszKey is NULL"},
-                                {16, L"zqRegDeleteKey : ret=(-3)"}}));
-  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, scratch64.Sub(L"Parent\\Child"), KEY_WOW64_64KEY));
+  ScratchKey k32(L"DeleteKeyView", kLM, KEY_WOW64_32KEY);
+  ScratchKey k64(L"DeleteKeyView", kLM, KEY_WOW64_64KEY);
+  k32.CreateKey(L"Leaf");
+  k64.CreateKey(L"Leaf");
+  k64.CreateKey(L"Parent\\Child");
+  const std::wstring leaf = k64.Sub(L"Leaf"), parent = k64.Sub(L"Parent");
+  RunCases({
+      REG_CASE(zqRegDeleteKey(kLM, leaf.c_str(), 0, 0), 0, Call(kDelKey, 0, L"RegDeleteKeyEx returns 0x0")),
+      REG_CASE(zqRegDeleteKey(kLM, leaf.c_str(), 0, 0), -1, Call(kDelKey, -1, L"RegDeleteKeyEx returns 0x2")),
+      REG_CASE(zqRegDeleteKey(kLM, leaf.c_str(), 0, 0x100), 0),
+      // Not recursive (a flag byte other than 1 included): a key with subkeys stays.
+      REG_CASE(zqRegDeleteKey(kLM, parent.c_str(), 2, 0x100), -1, Call(kDelKey, -1, L"RegDeleteKeyEx returns 0x5")),
+      REG_CASE(zqRegDeleteKey(kLM, parent.c_str(), 1, 0x300), -3, Rejected(kDelKey)),
+      REG_CASE(zqRegDeleteKey(kBogusRoot, nullptr, 1, 0), -3, Call(kDelKey, -3, L"pszKey is NULL")),
+  });
+  EXPECT_FALSE(KeyExists(kLM, leaf, KEY_WOW64_32KEY));
+  EXPECT_FALSE(KeyExists(kLM, leaf, KEY_WOW64_64KEY));
+  EXPECT_TRUE(KeyExists(kLM, parent + L"\\Child", KEY_WOW64_64KEY));
 }
 
 TEST(RegistryDelete, RecursiveKeyDeletionUsesTheDefaultView) {
-  ScratchKey scratch32(L"DeleteTreeView", HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY);
-  ScratchKey scratch64(L"DeleteTreeView", HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY);
-  for (const ScratchKey* scratch : {&scratch32, &scratch64}) {
+  ScratchKey k32(L"DeleteTreeView", kLM, KEY_WOW64_32KEY);
+  ScratchKey k64(L"DeleteTreeView", kLM, KEY_WOW64_64KEY);
+  for (const ScratchKey* scratch : {&k32, &k64}) {
     scratch->CreateKey(L"Tree\\A\\Deep");
     scratch->CreateKey(L"Tree\\B");
     scratch->SetDword(L"Tree", L"V", 1);
   }
-  const std::wstring tree = scratch64.Sub(L"Tree");
-  LogCapture log;
-
+  const std::wstring tree = k64.Sub(L"Tree");
   // The 32-bit section plays no part: the tree of the default (64-bit) view goes.
-  EXPECT_EQ(zqRegDeleteKey(HKEY_LOCAL_MACHINE, tree.c_str(), 1, 0x200), 0);
-  EXPECT_EQ(log.Lines(), (Lines{{8, L"zqRegDeleteKey"},
-                                {2, L"zqRegDeleteKey : RegDeleteTree returns 0x0"},
-                                {16, L"zqRegDeleteKey : ret=(0)"}}));
-  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, tree, KEY_WOW64_64KEY));
-  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, tree + L"\\A\\Deep", KEY_WOW64_32KEY));
-
-  log.Clear();
-  EXPECT_EQ(zqRegDeleteKey(HKEY_LOCAL_MACHINE, tree.c_str(), 1, 0x100), -1);
-  EXPECT_EQ(log.Lines()[1], (LogLine{2, L"zqRegDeleteKey : RegDeleteTree returns 0x2"}));
-  EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, tree, KEY_WOW64_32KEY));
+  RunCases({REG_CASE(zqRegDeleteKey(kLM, tree.c_str(), 1, 0x200), 0, Call(kDelKey, 0, L"RegDeleteTree returns 0x0")),
+            REG_CASE(zqRegDeleteKey(kLM, tree.c_str(), 1, 0x100), -1,
+                     Call(kDelKey, -1, L"RegDeleteTree returns 0x2"))});
+  EXPECT_FALSE(KeyExists(kLM, tree, KEY_WOW64_64KEY));
+  EXPECT_TRUE(KeyExists(kLM, tree + L"\\A\\Deep", KEY_WOW64_32KEY));
 }
 
-// Stand-ins for GetProcAddress that hide one function of the platform.
+// A stand-in for GetProcAddress that hides one function of the platform.
 std::vector<std::string> g_looked;
 const char* g_hidden = nullptr;
-
 FARPROC LookupHiding(HMODULE module, const char* name) {
   g_looked.emplace_back(name);
-  if (g_hidden && std::strcmp(name, g_hidden) == 0) return nullptr;
-  return GetProcAddress(module, name);
+  return g_hidden && std::strcmp(name, g_hidden) == 0 ? nullptr : GetProcAddress(module, name);
 }
 
 TEST(RegistryDelete, KeyDeletionWithoutTheRunTimeFunctions) {
   ScratchKey scratch(L"DeleteFallback");
   scratch.CreateKey(L"Tree\\A\\Deep");
   scratch.CreateKey(L"Leaf");
-  LogCapture log;
-
-  // Without RegDeleteTreeW the library walks the subtree itself.
-  g_hidden = "RegDeleteTreeW";
-  g_looked.clear();
-  EXPECT_EQ(zq::reg::DeleteKeyResolvedBy(LookupHiding, HKEY_CURRENT_USER, scratch.Sub(L"Tree").c_str(), 1, 0), 0);
-  EXPECT_EQ(g_looked, (std::vector<std::string>{"RegDeleteKeyExW", "RegDeleteTreeW"}));
-  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, scratch.Sub(L"Tree")));
-  EXPECT_EQ(log.Lines(), (Lines{{8, L"zqRegDeleteKey"},
-                                {2, L"zqRegDeleteSubKey : RegDeleteKey returns 0x0"},  // Tree\A\Deep
-                                {16, L"zqRegDeleteSubKey : ret=(0)"},
-                                {16, L"zqRegDeleteSubKey : ret=(0)"},                  // Tree\A
-                                {16, L"zqRegDeleteSubKey : ret=(0)"},                  // Tree
-                                {2, L"zqRegDeleteKey : zqRegDeleteSubKey returns 0x0"},
-                                {16, L"zqRegDeleteKey : ret=(0)"}}));
-
-  log.Clear();
-  EXPECT_EQ(zq::reg::DeleteKeyResolvedBy(LookupHiding, HKEY_CURRENT_USER, scratch.Sub(L"Tree").c_str(), 1, 0), -1);
-  EXPECT_EQ(log.Lines(), (Lines{{8, L"zqRegDeleteKey"},
-                                {2, L"zqRegDeleteSubKey : RegOpenKeyEx failed 0x2"},
-                                {16, L"zqRegDeleteSubKey : ret=(-1)"},
-                                {2, L"zqRegDeleteKey : zqRegDeleteSubKey returns 0xffffffff"},
-                                {16, L"zqRegDeleteKey : ret=(-1)"}}));
-
-  // Without RegDeleteKeyExW: RegDeleteKeyW, and RegDeleteTreeW is never asked for.
-  g_hidden = "RegDeleteKeyExW";
-  g_looked.clear();
-  log.Clear();
-  EXPECT_EQ(zq::reg::DeleteKeyResolvedBy(LookupHiding, HKEY_CURRENT_USER, scratch.Sub(L"Leaf").c_str(), 0, 0), 0);
-  EXPECT_EQ(zq::reg::DeleteKeyResolvedBy(LookupHiding, HKEY_CURRENT_USER, scratch.Sub(L"Leaf").c_str(), 0, 0), -1);
-  EXPECT_EQ(log.Lines(), (Lines{{8, L"zqRegDeleteKey"},
-                                {2, L"zqRegDeleteKey : RegDeleteKey returns 0x0"},
-                                {16, L"zqRegDeleteKey : ret=(0)"},
-                                {8, L"zqRegDeleteKey"},
-                                {2, L"zqRegDeleteKey : RegDeleteKey returns 0x2"},
-                                {16, L"zqRegDeleteKey : ret=(-1)"}}));
   scratch.CreateKey(L"Tree2\\X");
-  EXPECT_EQ(zq::reg::DeleteKeyResolvedBy(LookupHiding, HKEY_CURRENT_USER, scratch.Sub(L"Tree2").c_str(), 1, 0), 0);
-  EXPECT_EQ(g_looked, (std::vector<std::string>{"RegDeleteKeyExW", "RegDeleteKeyExW", "RegDeleteKeyExW"}));
-  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, scratch.Sub(L"Tree2")));
+  const std::wstring tree = scratch.Sub(L"Tree"), leaf = scratch.Sub(L"Leaf"), tree2 = scratch.Sub(L"Tree2");
+  auto remove = [](const std::wstring& key, BYTE recursive, const char* hidden) {
+    g_hidden = hidden;
+    return zq::reg::DeleteKeyResolvedBy(LookupHiding, kCU, key.c_str(), recursive, 0);
+  };
+  const Lines walked = {{2, L"zqRegDeleteSubKey : RegDeleteKey returns 0x0"},  // Tree\A\Deep
+                        {16, L"zqRegDeleteSubKey : ret=(0)"},                  // Tree\A
+                        {16, L"zqRegDeleteSubKey : ret=(0)"},                  // Tree
+                        {16, L"zqRegDeleteSubKey : ret=(0)"}};
+  RunCases({
+      // Without RegDeleteTreeW the library walks the subtree itself.
+      {"walk", [&] { g_looked.clear(); return remove(tree, 1, "RegDeleteTreeW"); }, 0,
+       Lines{{8, kDelKey}} + walked + Lines{{2, L"zqRegDeleteKey : zqRegDeleteSubKey returns 0x0"},
+                                            {16, L"zqRegDeleteKey : ret=(0)"}}},
+      {"walk, gone", [&] {
+         EXPECT_EQ(g_looked, (std::vector<std::string>{"RegDeleteKeyExW", "RegDeleteTreeW"}));
+         return remove(tree, 1, "RegDeleteTreeW"); }, -1,
+       Call(kDelKey, -1, {{2, L"zqRegDeleteSubKey : RegOpenKeyEx failed 0x2"}, {16, L"zqRegDeleteSubKey : ret=(-1)"},
+                          {2, L"zqRegDeleteKey : zqRegDeleteSubKey returns 0xffffffff"}}, false)},
+      // Without RegDeleteKeyExW: RegDeleteKeyW, and RegDeleteTreeW is never asked for.
+      {"RegDeleteKey", [&] { g_looked.clear(); return remove(leaf, 0, "RegDeleteKeyExW"); }, 0,
+       Call(kDelKey, 0, L"RegDeleteKey returns 0x0")},
+      REG_CASE(remove(leaf, 0, "RegDeleteKeyExW"), -1, Call(kDelKey, -1, L"RegDeleteKey returns 0x2")),
+      REG_CASE(remove(tree2, 1, "RegDeleteKeyExW"), 0),
+  });
   g_hidden = nullptr;
+  EXPECT_EQ(g_looked, (std::vector<std::string>{"RegDeleteKeyExW", "RegDeleteKeyExW", "RegDeleteKeyExW"}));
+  EXPECT_FALSE(KeyExists(kCU, tree));
+  EXPECT_FALSE(KeyExists(kCU, tree2));
 }
 
 TEST(RegistryDelete, SubtreeWalkKeepsOrDeletesTheKey) {
@@ -671,49 +406,32 @@ TEST(RegistryDelete, SubtreeWalkKeepsOrDeletesTheKey) {
   scratch.CreateKey(L"Top\\D");
   scratch.SetDword(L"Top", L"Kept", 5);
   scratch.SetDword(L"Top\\A", L"Gone", 6);
-  const std::wstring top = scratch.Sub(L"Top");
-  LogCapture log;
-
-  // Delete-self 0: every subkey goes, the key and its values stay. No entry line.
-  EXPECT_EQ(zqRegDeleteSubKey(HKEY_CURRENT_USER, top.c_str(), 0, 0), 0);
-  EXPECT_EQ(log.Lines(), (Lines{{2, L"zqRegDeleteSubKey : RegDeleteKey returns 0x0"},  // Top\A\C
-                                {16, L"zqRegDeleteSubKey : ret=(0)"},
-                                {16, L"zqRegDeleteSubKey : ret=(0)"},                  // Top\A
-                                {2, L"zqRegDeleteSubKey : RegDeleteKey returns 0x0"},  // Top\D
-                                {16, L"zqRegDeleteSubKey : ret=(0)"},
-                                {16, L"zqRegDeleteSubKey : ret=(0)"}}));               // Top
-  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, top));
-  EXPECT_EQ(QueryRaw(HKEY_CURRENT_USER, top, L"Kept").bytes, (std::vector<BYTE>{5, 0, 0, 0}));
-  int count = 0;
-  EXPECT_EQ(zqRegListKeys(HKEY_CURRENT_USER, top.c_str(), nullptr, &count), -1);  // no subkeys left
-
-  // Delete-self 1 on a leaf: the first deletion does it, nothing is opened
-  // (an open would fail on the deleted key and say so).
-  log.Clear();
-  EXPECT_EQ(zqRegDeleteSubKey(HKEY_CURRENT_USER, top.c_str(), 0x200, 1), 0);
-  EXPECT_EQ(log.Lines(), (Lines{{2, L"zqRegDeleteSubKey : RegDeleteKey returns 0x0"},
-                                {16, L"zqRegDeleteSubKey : ret=(0)"}}));
-  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, top));
-
-  // A missing key, a flag byte that is not 1, bad arguments.
-  log.Clear();
-  EXPECT_EQ(zqRegDeleteSubKey(HKEY_CURRENT_USER, top.c_str(), 0, 1), -1);
   scratch.CreateKey(L"Other\\X");
-  EXPECT_EQ(zqRegDeleteSubKey(HKEY_CURRENT_USER, scratch.Sub(L"Other").c_str(), 0, 2), 0);
-  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, scratch.Sub(L"Other")));
-  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, scratch.Sub(L"Other\\X")));
-  EXPECT_EQ(zqRegDeleteSubKey(HKEY_CURRENT_USER, scratch.Sub(L"Other").c_str(), 0x300, 1), -3);
-  EXPECT_EQ(zqRegDeleteSubKey(HKEY_CURRENT_USER, nullptr, 0, 0), -3);
-  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, scratch.Sub(L"Other")));
-  EXPECT_EQ(log.Lines(), (Lines{{2, L"zqRegDeleteSubKey : RegOpenKeyEx failed 0x2"},
-                                {16, L"zqRegDeleteSubKey : ret=(-1)"},
-                                {2, L"zqRegDeleteSubKey : RegDeleteKey returns 0x0"},
-                                {16, L"zqRegDeleteSubKey : ret=(0)"},
-                                {16, L"zqRegDeleteSubKey : ret=(0)"},
-                                {1, L"zqRegDeleteSubKey : Desired registry section incorrect (0x300)"},
-                                {16, L"zqRegDeleteSubKey : ret=(-3)"},
-                                {2, L"zqRegDeleteSubKey : pszKey is NULL"},
-                                {16, L"zqRegDeleteSubKey : ret=(-3)"}}));
+  const std::wstring top = scratch.Sub(L"Top"), other = scratch.Sub(L"Other");
+  const Lines deleted = {{2, L"zqRegDeleteSubKey : RegDeleteKey returns 0x0"}, {16, L"zqRegDeleteSubKey : ret=(0)"}};
+  const Lines kept = {{16, L"zqRegDeleteSubKey : ret=(0)"}};
+  RunCases({
+      // Delete-self 0: every subkey goes, the key and its values stay. No entry line.
+      REG_CASE(zqRegDeleteSubKey(kCU, top.c_str(), 0, 0), 0,
+               deleted /* A\C */ + kept /* A */ + deleted /* D */ + kept /* Top */),
+      // Delete-self 1 on a leaf: the first deletion does it, nothing is opened
+      // (an open would fail on the deleted key and say so).
+      {"leaf", [&] {
+         EXPECT_EQ(QueryRaw(kCU, top, L"Kept").bytes, (std::vector<BYTE>{5, 0, 0, 0}));
+         EXPECT_FALSE(HasSubkeys(kCU, top));
+         return zqRegDeleteSubKey(kCU, top.c_str(), 0x200, 1); }, 0, deleted},
+      REG_CASE(zqRegDeleteSubKey(kCU, top.c_str(), 0, 1), -1,
+               Lines{{2, L"zqRegDeleteSubKey : RegOpenKeyEx failed 0x2"}, {16, L"zqRegDeleteSubKey : ret=(-1)"}}),
+      REG_CASE(zqRegDeleteSubKey(kCU, other.c_str(), 0, 2), 0, deleted + kept),
+      REG_CASE(zqRegDeleteSubKey(kCU, other.c_str(), 0x300, 1), -3,
+               Lines{{1, L"zqRegDeleteSubKey : Desired registry section incorrect (0x300)"},
+                     {16, L"zqRegDeleteSubKey : ret=(-3)"}}),
+      REG_CASE(zqRegDeleteSubKey(kCU, nullptr, 0, 0), -3,
+               Lines{{2, L"zqRegDeleteSubKey : pszKey is NULL"}, {16, L"zqRegDeleteSubKey : ret=(-3)"}}),
+  });
+  EXPECT_FALSE(KeyExists(kCU, top));
+  EXPECT_TRUE(KeyExists(kCU, other));
+  EXPECT_FALSE(HasSubkeys(kCU, other));
 }
 
 TEST(RegistryDelete, AChildThatCannotBeDeletedEndsTheWalk) {
@@ -725,42 +443,49 @@ TEST(RegistryDelete, AChildThatCannotBeDeletedEndsTheWalk) {
   scratch.CreateKey(L"Top\\Zeta");
   const std::wstring top = scratch.Sub(L"Top");
   ASSERT_GT(scratch.Sub(deep).size(), 779u);
-
   // The walk stops at the child it cannot name; "Zeta", enumerated after it, stays.
-  EXPECT_EQ(zqRegDeleteSubKey(HKEY_CURRENT_USER, top.c_str(), 0, 0), 0);
-  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, scratch.Sub(L"Top\\Short")));
-  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, scratch.Sub(L"Top\\Zeta")));
+  EXPECT_EQ(zqRegDeleteSubKey(kCU, top.c_str(), 0, 0), 0);
+  EXPECT_TRUE(KeyExists(kCU, scratch.Sub(L"Top\\Short")));
+  EXPECT_TRUE(KeyExists(kCU, scratch.Sub(L"Top\\Zeta")));
   // With delete-self the parent cannot go either.
-  LogCapture log;
-  EXPECT_EQ(zqRegDeleteSubKey(HKEY_CURRENT_USER, top.c_str(), 0, 1), -1);
-  EXPECT_EQ(log.Lines().back(), (LogLine{16, L"zqRegDeleteSubKey : ret=(-1)"}));
-  EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, top));
+  EXPECT_EQ(zqRegDeleteSubKey(kCU, top.c_str(), 0, 1), -1);
+  EXPECT_TRUE(KeyExists(kCU, top));
 }
 
-TEST(RegistryWriteListDelete, ThousandsOfCallsLeakNoHandle) {
-  ScratchKey scratch(L"WriteListDeleteLeaks");
-  const std::wstring& path = scratch.Path();
-  const std::wstring missing = scratch.Sub(L"None");
+TEST(Registry, ThousandsOfCallsLeakNoHandle) {
+  ScratchKey scratch(L"Leaks");
+  const wchar_t* path = scratch.Path().c_str();
+  const std::wstring missing = scratch.Sub(L"None"), t = scratch.Sub(L"T"), u = scratch.Sub(L"T\\U");
   uintptr_t before = zqtest::ProbeHandleValue();
   ZQ_REG_VALUE_ENTRY entries[2];
   ZQ_REG_SUBKEY_SLOT slots[1];
+  wchar_t buffer[8];
   for (int i = 0; i < 300; ++i) {
+    DWORD value = 0, size = sizeof buffer, type = REG_SZ;
     int count = 2;
-    zqRegWriteDWORDValue(HKEY_CURRENT_USER, path.c_str(), L"D", 1);
-    zqRegWriteStringValue(HKEY_CURRENT_USER, path.c_str(), L"S", L"x", 4);
-    zqRegWriteBinaryValue(HKEY_CURRENT_USER, path.c_str(), L"B", nullptr, 4);  // refused by the system
-    zqRegListValueNames(HKEY_CURRENT_USER, path.c_str(), entries, &count, ZQ_REG_ANY_TYPE);
+    zqRegWriteDWORDValue(kCU, path, L"D", 1);
+    zqRegWriteStringValue(kCU, path, L"S", L"x", 4);
+    zqRegWriteBinaryValue(kCU, path, L"B", nullptr, 4);  // refused by the system
+    zqRegReadDWORDValueExW(kCU, path, L"D", &value, 0);
+    zqRegReadDWORDValueExW(kCU, path, L"B", &value, 0);  // missing value
+    zqRegReadDWORDValueExW(kCU, path, L"S", &value, 0);  // wrong type
+    zqRegReadStringValueExW(kCU, path, L"S", buffer, &size, 0);
+    size = 2;
+    zqRegReadStringValueExW(kCU, path, L"S", buffer, &size, 0);  // too small
+    zqRegReadValueEx(kCU, path, L"none", &type, nullptr, &size, 0);
+    zqRegReadDWORDValueExW(kCU, missing.c_str(), L"D", &value, 0);
+    zqRegListValueNames(kCU, path, entries, &count, ZQ_REG_ANY_TYPE);
     count = 1;
-    zqRegListValueNames(HKEY_CURRENT_USER, path.c_str(), entries, &count, ZQ_REG_ANY_TYPE);  // truncated
-    zqRegListKeys(HKEY_CURRENT_USER, path.c_str(), slots, &count);                            // no subkeys
-    zqRegListKeys(HKEY_CURRENT_USER, missing.c_str(), nullptr, &count);
-    zqRegDeleteValue(HKEY_CURRENT_USER, path.c_str(), L"S", 0);
-    zqRegDeleteValue(HKEY_CURRENT_USER, missing.c_str(), L"S", 0);
-    zqRegWriteDWORDValue(HKEY_CURRENT_USER, scratch.Sub(L"T\\U").c_str(), L"D", 1);
-    zqRegDeleteKey(HKEY_CURRENT_USER, scratch.Sub(L"T").c_str(), 0, 0x100);  // has a subkey
-    zqRegDeleteSubKey(HKEY_CURRENT_USER, scratch.Sub(L"T").c_str(), 0, 1);
-    zqRegDeleteSubKey(HKEY_CURRENT_USER, missing.c_str(), 0, 1);
-    zqRegDeleteKey(HKEY_CURRENT_USER, missing.c_str(), 1, 0);
+    zqRegListValueNames(kCU, path, entries, &count, ZQ_REG_ANY_TYPE);  // truncated
+    zqRegListKeys(kCU, path, slots, &count);                            // no subkeys
+    zqRegListKeys(kCU, missing.c_str(), nullptr, &count);
+    zqRegDeleteValue(kCU, path, L"S", 0);
+    zqRegDeleteValue(kCU, missing.c_str(), L"S", 0);
+    zqRegWriteDWORDValue(kCU, u.c_str(), L"D", 1);
+    zqRegDeleteKey(kCU, t.c_str(), 0, 0x100);  // has a subkey
+    zqRegDeleteSubKey(kCU, t.c_str(), 0, 1);
+    zqRegDeleteSubKey(kCU, missing.c_str(), 0, 1);
+    zqRegDeleteKey(kCU, missing.c_str(), 1, 0);
   }
   EXPECT_EQ(zqtest::ProbeHandleValue(), before);
 }

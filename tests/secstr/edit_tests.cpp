@@ -1,180 +1,202 @@
-// CSecStr editing: concatenation, insertion, replacement, formatting, parts
-// and the operations passed on to the inner string.
+// CSecStr editing, the free operators and CSecStrList.
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <functional>
 #include <string>
+#include <vector>
 
+#include "secstrelem.h"
 #include "wipecheck.h"
 #include "zqsecstr.h"
 
+using zqtest::Text;
 using zqtest::Thrown;
 
 namespace {
 
-std::wstring Text(const CSecStr& s) { return std::wstring(s.GetString(), static_cast<size_t>(s.GetLength())); }
+// One editing step on a string: what it returns and the text it leaves.
+struct Step {
+  std::function<int()> edit;
+  int result;
+  const wchar_t* text;
+};
 
-TEST(SecStrEdit, AppendByOperatorAndByFunction) {
-  CSecStr s(L"ab");
-  s += s;
-  EXPECT_EQ(Text(s), L"abab");
-  s += L"cd";
-  s += static_cast<const wchar_t*>(nullptr);
-  EXPECT_EQ(Text(s), L"ababcd");
-  s += s.GetString() + 4;  // a pointer into the own text
-  EXPECT_EQ(Text(s), L"ababcdcd");
-  s += L'!';
-  EXPECT_EQ(Text(s), L"ababcdcd!");
-  EXPECT_EQ(s.GetLength(), 9);
-
-  CSecStr t(L"x");
-  t.Append(L"yz");
-  t.Append(L"0123", 2);
-  t.Append(nullptr, 0);
-  EXPECT_EQ(Text(t), L"xyz01");
-  EXPECT_EQ(Thrown([&] { t.Append(nullptr, 2); }), "std:EINVAL");
-  EXPECT_EQ(Thrown([&] { t.Append(L"abc", -1); }), "memory");
-  t.Append(t.GetString(), 2);
-  EXPECT_EQ(Text(t), L"xyz01xy");
-  t.Append(L"a\0b", 3);
-  EXPECT_EQ(Text(t), L"xyz01xya");
+void RunSteps(const CSecStr& s, const std::vector<Step>& steps) {
+  for (size_t i = 0; i < steps.size(); ++i) {
+    EXPECT_EQ(steps[i].edit(), steps[i].result) << "step " << i;
+    EXPECT_EQ(Text(s), steps[i].text) << "step " << i;
+  }
 }
 
-TEST(SecStrEdit, InsertClampsAndCountsTheNewLength) {
-  CSecStr s(L"abc");
-  EXPECT_EQ(s.Insert(-5, L"<"), 4);
-  EXPECT_EQ(Text(s), L"<abc");
-  EXPECT_EQ(s.Insert(99, L">"), 5);
-  EXPECT_EQ(Text(s), L"<abc>");
-  EXPECT_EQ(s.Insert(2, L"--"), 7);
-  EXPECT_EQ(Text(s), L"<a--bc>");
-  EXPECT_EQ(s.Insert(1, nullptr), 7);
-  EXPECT_EQ(s.Insert(1, L""), 7);
-  EXPECT_EQ(s.Insert(0, L'#'), 8);
-  EXPECT_EQ(Text(s), L"#<a--bc>");
-  EXPECT_EQ(s.Insert(3, L'\0'), 8);
-  EXPECT_EQ(s.Insert(1, s.GetString() + 5), 11);  // own text, read before the wipe
-  EXPECT_EQ(Text(s), L"#bc><a--bc>");
+TEST(SecStrEdit, AppendInsertAndTheOwnText) {
+  CSecStr s(L"ab");
+  RunSteps(s, {
+      {[&] { s += s; return 0; }, 0, L"abab"},
+      {[&] { s += L"cd"; s += static_cast<const wchar_t*>(nullptr); return 0; }, 0, L"ababcd"},
+      {[&] { s += s.GetString() + 4; return 0; }, 0, L"ababcdcd"},  // a pointer into the own text
+      {[&] { s += L'!'; return s.GetLength(); }, 9, L"ababcdcd!"},
+      {[&] { s = L"x"; s.Append(L"yz"); s.Append(L"0123", 2); s.Append(nullptr, 0); return 0; }, 0, L"xyz01"},
+      {[&] { return Thrown([&] { s.Append(nullptr, 2); }) == "std:EINVAL"; }, 1, L"xyz01"},
+      {[&] { return Thrown([&] { s.Append(L"abc", -1); }) == "memory"; }, 1, L"xyz01"},
+      {[&] { s.Append(s.GetString(), 2); return 0; }, 0, L"xyz01xy"},
+      {[&] { s.Append(L"a\0b", 3); return 0; }, 0, L"xyz01xya"},
+      // Insert clamps the position and answers the new length.
+      {[&] { s = L"abc"; return s.Insert(-5, L"<"); }, 4, L"<abc"},
+      {[&] { return s.Insert(99, L">"); }, 5, L"<abc>"},
+      {[&] { return s.Insert(2, L"--"); }, 7, L"<a--bc>"},
+      {[&] { return s.Insert(1, nullptr) + s.Insert(1, L""); }, 14, L"<a--bc>"},
+      {[&] { return s.Insert(0, L'#'); }, 8, L"#<a--bc>"},
+      {[&] { return s.Insert(3, L'\0'); }, 8, L"#<a--bc>"},
+      {[&] { return s.Insert(1, s.GetString() + 5); }, 11, L"#bc><a--bc>"},  // own text, read before the wipe
+  });
 }
 
 TEST(SecStrEdit, ReplaceCountsAndResults) {
   CSecStr s(L"aaaa");
-  EXPECT_EQ(s.Replace(L"aa", L"b"), 2);
-  EXPECT_EQ(Text(s), L"bb");
-  s = L"aaa";
-  EXPECT_EQ(s.Replace(L"aa", L"b"), 1);
-  EXPECT_EQ(Text(s), L"ba");
-  s = L"abracadabra";
-  EXPECT_EQ(s.Replace(L"a", nullptr), 5);
-  EXPECT_EQ(Text(s), L"brcdbr");
-  EXPECT_EQ(s.Replace(nullptr, L"x"), 0);
-  EXPECT_EQ(s.Replace(L"", L"x"), 0);
-  EXPECT_EQ(s.Replace(L"zz", L"x"), 0);
-  EXPECT_EQ(Text(s), L"brcdbr");
-  s = L"aba";
-  EXPECT_EQ(s.Replace(L"a", L"xyz"), 2);
-  EXPECT_EQ(Text(s), L"xyzbxyz");
-  EXPECT_EQ(s.Replace(L"xyz", L"Q"), 2);
-  EXPECT_EQ(Text(s), L"QbQ");
+  RunSteps(s, {
+      {[&] { return s.Replace(L"aa", L"b"); }, 2, L"bb"},
+      {[&] { s = L"aaa"; return s.Replace(L"aa", L"b"); }, 1, L"ba"},
+      {[&] { s = L"abracadabra"; return s.Replace(L"a", nullptr); }, 5, L"brcdbr"},
+      {[&] { return s.Replace(nullptr, L"x") + s.Replace(L"", L"x") + s.Replace(L"zz", L"x"); }, 0, L"brcdbr"},
+      {[&] { s = L"aba"; return s.Replace(L"a", L"xyz"); }, 2, L"xyzbxyz"},
+      {[&] { return s.Replace(L"xyz", L"Q"); }, 2, L"QbQ"},
+      {[&] { return s.Replace(L"Q", L"R"); }, 2, L"RbR"},
+  });
   // No old character shows behind the shorter text.
-  const wchar_t* buffer = s.GetString();
-  for (int i = s.GetLength(); i <= s.GetAllocLength(); ++i) EXPECT_EQ(buffer[i], 0) << i;
-  EXPECT_EQ(s.Replace(L"Q", L"R"), 2);
-  EXPECT_EQ(Text(s), L"RbR");
+  for (int i = s.GetLength(); i <= s.GetAllocLength(); ++i) EXPECT_EQ(s.GetString()[i], 0) << i;
 
   // Arguments inside the own text behave as copies of it.
   s = L"one two one";
   CSecStr copy(s);
   EXPECT_EQ(s.Replace(s.GetString() + 8, s.GetString() + 4), copy.Replace(L"one", L"two one"));
-  EXPECT_EQ(Text(s), Text(copy));
   EXPECT_EQ(Text(s), L"two one two two one");
+  EXPECT_EQ(Text(copy), Text(s));
 
   // The result's size in bytes must fit 32 bits: 1,000,000 matches growing
   // by 1,100 characters each would need 2.2 GB.
   CSecStr many;
-  wchar_t* raw = many.GetBuffer(1000000);
-  wmemset(raw, L'a', 1000000);
+  wmemset(many.GetBuffer(1000000), L'a', 1000000);
   many.ReleaseBuffer(1000000);
   std::wstring longer(1101, L'b');
   EXPECT_EQ(Thrown([&] { many.Replace(L"a", longer.c_str()); }), "safeint:1");
   EXPECT_EQ(many.GetLength(), 1000000);
 }
 
-TEST(SecStrEdit, FormatFromTextAndResource) {
+TEST(SecStrEdit, FormatAndParts) {
   CSecStr s(L"old");
-  s.Format(L"%d-%s", 7, L"x");
-  EXPECT_EQ(Text(s), L"7-x");
-  s.Format(L"%S|%s|%05.1f", "narrow", L"wide", 2.5);
-  EXPECT_EQ(Text(s), L"narrow|wide|002.5");
-  s.Format(L"[%s]", s.GetString());  // own text as argument
-  EXPECT_EQ(Text(s), L"[narrow|wide|002.5]");
-  s.Format(102u, 7, L"x");
-  EXPECT_EQ(Text(s), L"7-x");
-  s.Format(4711u, 1, 2);
-  EXPECT_EQ(Text(s), L"");
-  s = L"kept";
-  s.Format(static_cast<const wchar_t*>(nullptr));
-  EXPECT_EQ(Text(s), L"");
-}
+  RunSteps(s, {
+      {[&] { s.Format(L"%d-%s", 7, L"x"); return 0; }, 0, L"7-x"},
+      {[&] { s.Format(L"%S|%s|%05.1f", "narrow", L"wide", 2.5); return 0; }, 0, L"narrow|wide|002.5"},
+      {[&] { s.Format(L"[%s]", s.GetString()); return 0; }, 0, L"[narrow|wide|002.5]"},  // own text as argument
+      {[&] { s.Format(102u, 7, L"x"); return 0; }, 0, L"7-x"},
+      {[&] { s.Format(4711u, 1, 2); return 0; }, 0, L""},  // no such resource
+      {[&] { s = L"kept"; s.Format(static_cast<const wchar_t*>(nullptr)); return 0; }, 0, L""},
+  });
 
-TEST(SecStrEdit, MidLeftRightBounds) {
-  const CSecStr s(L"abcd");
-  EXPECT_EQ(Text(s.Mid(1, 2)), L"bc");
-  EXPECT_EQ(Text(s.Mid(3, 10)), L"d");
-  EXPECT_EQ(Text(s.Mid(9, 1)), L"");
-  EXPECT_EQ(Text(s.Mid(0, 4)), L"abcd");
-  EXPECT_EQ(Text(s.Mid(-3, 2)), L"ab");
-  EXPECT_EQ(Text(s.Mid(2, -1)), L"");
-  EXPECT_EQ(Text(s.Mid(1, INT_MAX)), L"bcd");
-  EXPECT_EQ(Text(s.Mid(2)), L"cd");
-  EXPECT_EQ(Text(s.Mid(-7)), L"abcd");
-  EXPECT_EQ(Text(s.Mid(INT_MIN)), L"abcd");
-  EXPECT_EQ(Text(s.Mid(5)), L"");
-  EXPECT_EQ(Text(s.Left(-1)), L"");
-  EXPECT_EQ(Text(s.Left(0)), L"");
-  EXPECT_EQ(Text(s.Left(3)), L"abc");
-  EXPECT_EQ(Text(CSecStr(L"abc").Left(10)), L"abc");
-  EXPECT_EQ(Text(s.Right(2)), L"cd");
-  EXPECT_EQ(Text(s.Right(4)), L"abcd");
-  EXPECT_EQ(Text(s.Right(40)), L"abcd");
-  EXPECT_EQ(Text(s.Right(-2)), L"");
-  CSecStr part = s.Mid(0, 4);
-  EXPECT_NE(part.GetString(), s.GetString());
+  const CSecStr t(L"abcd");
+  const std::pair<CSecStr, const wchar_t*> parts[] = {
+      {t.Mid(1, 2), L"bc"},        {t.Mid(3, 10), L"d"},  {t.Mid(9, 1), L""},     {t.Mid(0, 4), L"abcd"},
+      {t.Mid(-3, 2), L"ab"},       {t.Mid(2, -1), L""},   {t.Mid(1, INT_MAX), L"bcd"}, {t.Mid(2), L"cd"},
+      {t.Mid(-7), L"abcd"},        {t.Mid(INT_MIN), L"abcd"}, {t.Mid(5), L""},   {t.Left(-1), L""},
+      {t.Left(0), L""},            {t.Left(3), L"abc"},   {t.Left(10), L"abcd"},  {t.Right(2), L"cd"},
+      {t.Right(4), L"abcd"},       {t.Right(40), L"abcd"}, {t.Right(-2), L""}};
+  for (const auto& [got, want] : parts) EXPECT_EQ(Text(got), want);
+  EXPECT_NE(t.Mid(0, 4).GetString(), t.GetString());
 }
 
 TEST(SecStrEdit, PassedOnOperations) {
   CSecStr s(L"Hello, World");
-  EXPECT_EQ(s.Find(L'o'), 4);
-  EXPECT_EQ(s.Find(L'o', 5), 8);
-  EXPECT_EQ(s.Find(L'o', 9), -1);
-  EXPECT_EQ(s.Find(L'o', 99), -1);
-  EXPECT_EQ(s.Find(L"World", 0), 7);
-  EXPECT_EQ(s.Find(L"l", 4), 10);
-  EXPECT_EQ(s.Find(L"world", 0), -1);
-  EXPECT_EQ(s.ReverseFind(L'l'), 10);
-  EXPECT_EQ(s.ReverseFind(L'z'), -1);
+  EXPECT_EQ((std::vector<int>{s.Find(L'o'), s.Find(L'o', 5), s.Find(L'o', 9), s.Find(L'o', 99), s.Find(L"World", 0),
+                              s.Find(L"l", 4), s.Find(L"world", 0), s.ReverseFind(L'l'), s.ReverseFind(L'z')}),
+            (std::vector<int>{4, 8, -1, -1, 7, 10, -1, 10, -1}));
   EXPECT_EQ(s.GetAt(1), L'e');
   EXPECT_EQ(Thrown([&] { s.GetAt(-1); }), "ole:0x80070057");
   EXPECT_EQ(Thrown([&] { s.GetAt(13); }), "ole:0x80070057");
-  s.SetAt(0, L'J');
-  EXPECT_EQ(Text(s), L"Jello, World");
   EXPECT_EQ(Thrown([&] { s.SetAt(12, L'x'); }), "ole:0x80070057");
-
+  s.SetAt(0, L'J');
   EXPECT_EQ(s.Compare(L"Jello, World"), 0);
   EXPECT_LT(s.Compare(L"jello, world"), 0);  // case-sensitive, by code unit
   EXPECT_EQ(s.CompareNoCase(L"jello, world"), 0);
   EXPECT_GT(s.Compare(L"Jello"), 0);
-
   EXPECT_EQ(s.Remove(L'l'), 3);
   EXPECT_EQ(Text(s), L"Jeo, Word");
   EXPECT_EQ(Text(s.MakeUpper()), L"JEO, WORD");
   EXPECT_EQ(Text(s.MakeLower()), L"jeo, word");
-  CSecStr padded(L"  \t pad \n ");
+  CSecStr padded(L"  \t pad \n "), stars(L"**x**");
   EXPECT_EQ(Text(padded.TrimLeft()), L"pad \n ");
   EXPECT_EQ(Text(padded.TrimRight()), L"pad");
-  CSecStr stars(L"**x**");
   EXPECT_EQ(Text(stars.TrimLeft(L'*')), L"x**");
   EXPECT_EQ(Text(stars.TrimRight(L'*')), L"x");
+}
+
+TEST(SecStrOperators, ConcatenationAndComparison) {
+  CSecStr a(L"abc"), b(L"abd");
+  const wchar_t* none = nullptr;
+  const std::pair<CSecStr, const wchar_t*> sums[] = {{a + b, L"abcabd"}, {a + L"x", L"abcx"}, {L"x" + a, L"xabc"},
+                                                     {a + none, L"abc"},  {none + a, L"abc"},  {a + a, L"abcabc"}};
+  for (const auto& [got, want] : sums) EXPECT_EQ(Text(got), want);
+  EXPECT_EQ((std::vector<bool>{a == L"abc", L"abc" == a, a == L"ABC", L"ABC" == a, a == CSecStr(L"abc"), a == b,
+                               a != b, a != L"ab", L"ab" != a, a != L"abc", a < b, b < a, a < a,
+                               CSecStr(L"Z") < CSecStr(L"a")}),
+            (std::vector<bool>{true, true, false, false, true, false, true, true, true, false, true, false, false,
+                               true}));  // the last: by code unit
+}
+
+std::vector<std::wstring> Walk(const CSecStrList& list) {
+  std::vector<std::wstring> texts;
+  for (POSITION pos = list.GetHeadPosition(); pos;) texts.push_back(Text(list.GetNext(pos)));
+  return texts;
+}
+
+TEST(SecStrList, OrderFindRemovalAndErrors) {
+  CSecStrList list;
+  EXPECT_EQ(Thrown([&] { list.GetHead(); }), "ole:0x8000ffff");
+  POSITION none = nullptr;
+  EXPECT_EQ(Thrown([&] { list.GetNext(none); }), "invalidarg");
+  EXPECT_EQ(Thrown([&] { list.GetAt(nullptr); }), "invalidarg");
+  EXPECT_TRUE(list.IsEmpty());
+  POSITION first = list.AddTail(L"x");
+  list.AddTail(CSecStr(L"y"));
+  POSITION third = list.AddTail(L"x");
+  list.AddTail(L"X");
+  EXPECT_EQ(list.GetCount(), 4);
+  EXPECT_EQ(Walk(list), (std::vector<std::wstring>{L"x", L"y", L"x", L"X"}));
+  EXPECT_EQ(list.GetHeadPosition(), first);
+  EXPECT_EQ((std::vector<POSITION>{list.Find(L"x", nullptr), list.Find(L"x", first), list.Find(L"x", third),
+                                   list.Find(L"Y", nullptr)}),
+            (std::vector<POSITION>{first, third, nullptr, nullptr}));
+  EXPECT_NE(list.Find(L"X", nullptr), nullptr);
+
+  list.GetAt(third) = L"changed";  // writable in place
+  EXPECT_EQ(Text(list.RemoveHead()), L"x");
+  EXPECT_EQ(Walk(list), (std::vector<std::wstring>{L"y", L"changed", L"X"}));
+  EXPECT_EQ(list.Find(L"changed"), third);  // positions stay
+  list.RemoveAll();
+  EXPECT_TRUE(list.RemoveHead().IsEmpty());  // empty: an empty string, the list unchanged
+  EXPECT_TRUE(list.IsEmpty());
+  for (int i = 0; i < 25; ++i) list.AddTail(CSecStr(L'a' + i));  // more than one block of nodes
+  EXPECT_EQ(list.GetCount(), 25);
+  EXPECT_EQ(Walk(list).back(), L"y");
+}
+
+TEST(SecStrList, AssignmentGivesEachListItsOwnElements) {
+  CSecStrList a, b;
+  a.AddTail(L"one");
+  a.AddTail(L"two");
+  b.AddTail(L"old");
+  b = a;
+  EXPECT_EQ(Walk(b), (std::vector<std::wstring>{L"one", L"two"}));
+  EXPECT_NE(a.GetHeadPosition(), b.GetHeadPosition());
+  EXPECT_NE(a.GetHead().GetString(), b.GetHead().GetString());
+  b.GetAt(b.GetHeadPosition()) = L"changed";
+  a.RemoveAll();
+  EXPECT_EQ(Walk(b), (std::vector<std::wstring>{L"changed", L"two"}));
+  b = b;
+  EXPECT_EQ(b.GetCount(), 2);
+
+  CSecStrList::CElem element;  // the element is a CObject
+  EXPECT_TRUE(static_cast<CObject&>(element).IsKindOf(CObject::GetThisClass()));
 }
 
 }  // namespace

@@ -27,29 +27,6 @@ std::string Hex(const unsigned char* bytes, size_t count) {
   return text;
 }
 
-// The character size of each live block, kept in the block's own header
-// padding would be fragile; a small side table serves.
-struct BlockInfo {
-  ATL::CStringData* data;
-  size_t charSize;
-};
-std::vector<BlockInfo>& Blocks() {
-  static std::vector<BlockInfo> blocks;
-  return blocks;
-}
-
-size_t TakeCharSize(ATL::CStringData* data) {
-  auto& blocks = Blocks();
-  for (size_t i = 0; i < blocks.size(); ++i) {
-    if (blocks[i].data == data) {
-      size_t size = blocks[i].charSize;
-      blocks.erase(blocks.begin() + static_cast<std::ptrdiff_t>(i));
-      return size;
-    }
-  }
-  return 1;
-}
-
 }  // namespace
 
 ATL::CStringData* RecordingStringManager::Allocate(int nChars, int nCharSize) noexcept {
@@ -65,19 +42,15 @@ ATL::CStringData* RecordingStringManager::Allocate(int nChars, int nCharSize) no
   data->nRefs = 1;
   data->nAllocLength = capacity;
   data->nDataLength = 0;
-  Blocks().push_back({data, static_cast<size_t>(nCharSize)});
   ++allocations_;
   return data;
 }
 
-void RecordingStringManager::Check(ATL::CStringData* data, size_t charSize) {
-  auto* bytes = static_cast<const unsigned char*>(data->data());
-  size_t count = static_cast<size_t>(data->nAllocLength + 1) * charSize;
-  if (!AllZero(bytes, count)) dirty_.push_back(Hex(bytes, count));
-}
-
 void RecordingStringManager::Free(ATL::CStringData* pData) noexcept {
-  Check(pData, TakeCharSize(pData));
+  // The whole block after its header: every character of the capacity.
+  auto* bytes = static_cast<const unsigned char*>(pData->data());
+  size_t count = _msize(pData) - sizeof(ATL::CStringData);
+  if (!AllZero(bytes, count)) dirty_.push_back(Hex(bytes, count));
   ++frees_;
   free(pData);
 }

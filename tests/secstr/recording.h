@@ -33,8 +33,6 @@ class RecordingStringManager final : public ATL::IAtlStringMgr {
   void FailAfter(int allocations) { failAfter_ = allocations; }
 
  private:
-  void Check(ATL::CStringData* data, size_t charSize);
-
   ATL::CNilStringData nil_;
   std::vector<std::string> dirty_;
   int allocations_ = 0;

@@ -1,33 +1,32 @@
-// CSecStr: storage, wiping, construction, assignment, buffers, resources.
+// CSecStr and CSecStrA: wiping, storage, construction, assignment, buffers,
+// resources, conversion.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <clocale>
 #include <cwchar>
 #include <functional>
 #include <string>
 
-#include "secinner.h"
-#include "secstrelem.h"
+#include "logcapture.h"
 #include "wipecheck.h"
 #include "zqsecstr.h"
 
 using zqtest::ArrayWatch;
 using zqtest::RecordWipes;
+using zqtest::Text;
 using zqtest::Thrown;
 
 namespace {
 
-std::wstring Text(const CSecStr& s) { return std::wstring(s.GetString(), static_cast<size_t>(s.GetLength())); }
-
-bool AllZero(const wchar_t* buffer, int count) {
-  for (int i = 0; i < count; ++i) {
-    if (buffer[i] != 0) return false;
-  }
-  return true;
+template <typename Char>
+bool AllZero(const Char* buffer, int count) {
+  return std::all_of(buffer, buffer + count, [](Char c) { return c == 0; });
 }
 
 const wchar_t kLong[] = L"a text that is far longer than any buffer the short strings start with";
 
-// Reads and replaces the resource lookup of CSecStr.
+// Reads the resource lookup of CSecStr.
 struct ResourceHook : CSecStr {
   static HINSTANCE (*Current())(UINT) { return m_pFnFindStringResourceHandle; }
 };
@@ -42,13 +41,11 @@ TEST(SecStrWipe, TheCheckCatchesPlainStringsThatGrowOrDie) {
   EXPECT_EQ(plain.reallocations, 1);
   ASSERT_EQ(plain.dirty.size(), 2u);
   EXPECT_EQ(plain.dirty[0].substr(0, 12), "730065006300");  // "sec" in UTF-16LE
-
   auto secure = RecordWipes([] {
     CSecStr s(L"secret");
     s += kLong;
   });
   EXPECT_WIPED(secure, 3);
-
   ArrayWatch arrays;
   delete[] new char[4]{'x', 0, 0, 0};
   EXPECT_EQ(arrays.Deleted(), 1);
@@ -124,77 +121,50 @@ TEST(SecStrWipe, EveryOperationFreesOnlyZeros) {
 
   // The length constructors go through a plain array, zeroed before delete[].
   ArrayWatch arrays;
-  CSecStr wide(L"abcdef", 4);
-  CSecStr narrow("abcdef", 4);
+  CSecStr wide(L"abcdef", 4), narrow("abcdef", 4);
   CSecStrA bytes("abcdef", 4);
   EXPECT_EQ(arrays.Deleted(), 3);
   EXPECT_EQ(arrays.Dirty(), 0);
 }
 
-TEST(SecStrWipe, AllocationFailureMidOperationLeavesNoCopy) {
-  // Each operation runs with the n-th allocation failing, for every n up to
-  // the point where it succeeds: whatever it threw, every block was wiped.
-  const std::function<void(CSecStr&)> operations[] = {
-      [](CSecStr& s) { s += kLong; },
-      [](CSecStr& s) { s.Insert(2, kLong); },
-      [](CSecStr& s) { s.Replace(L"e", kLong); },
-      [](CSecStr& s) { s.Format(L"%s%s", kLong, kLong); },
-      [](CSecStr& s) { s = kLong; },
-      [](CSecStr& s) { s.GetBuffer(500); },
-  };
-  for (size_t op = 0; op < std::size(operations); ++op) {
-    for (int failAfter = 1; failAfter < 12; ++failAfter) {
-      SCOPED_TRACE("operation " + std::to_string(op) + " fails after " + std::to_string(failAfter));
-      std::string thrown;
-      auto report = RecordWipes(
-          [&] {
-            CSecStr s(L"secret");
-            thrown = Thrown([&] { operations[op](s); });
-          },
-          failAfter);
-      EXPECT_WIPED(report, 1);
-      if (thrown == "none") break;
-      EXPECT_EQ(thrown, "memory");
-    }
-  }
-}
-
-TEST(SecStrWipe, NoMemoryForAnInnerStringOrTheList) {
+TEST(SecStrWipe, NoMemoryMidOperationLeavesNoCopy) {
   {
-    zqtest::NothrowNewFailure failing(0);
+    zqtest::NothrowNewFailure failing(0);  // the inner string and the list storage
     EXPECT_EQ(Thrown([] { CSecStr s; }), "memory");
     EXPECT_EQ(Thrown([] { CSecStr s(L"text"); }), "memory");
     EXPECT_EQ(Thrown([] { CSecStrA s("text"); }), "memory");
     EXPECT_EQ(Thrown([] { CSecStrList list; }), "memory");
   }
-  // A temporary that cannot be made: the operation throws, the string and
-  // every block it gave up are wiped or intact, never left with a copy.
-  bool completed = false;
-  for (int succeed = 0; succeed < 40 && !completed; ++succeed) {
-    SCOPED_TRACE("nothrow new fails after " + std::to_string(succeed));
-    std::string thrown;
-    auto report = RecordWipes([&] {
-      CSecStr s(L"secret");
-      CSecStrList list;
-      {
-        zqtest::NothrowNewFailure failing(succeed);
-        thrown = Thrown([&] {
-          s += kLong;
-          s.Replace(L"e", L"E");
-          list.AddTail(s);
-        });
+  // Each operation runs with the n-th string block (or, last, the n-th inner
+  // string or list node) failing, for every n up to the point where it
+  // succeeds: whatever it threw, every block was wiped.
+  const std::function<void(CSecStr&, CSecStrList&)> operations[] = {
+      [](CSecStr& s, CSecStrList&) { s += kLong; },
+      [](CSecStr& s, CSecStrList&) { s.Insert(2, kLong); },
+      [](CSecStr& s, CSecStrList&) { s.Replace(L"e", kLong); },
+      [](CSecStr& s, CSecStrList&) { s.Format(L"%s%s", kLong, kLong); },
+      [](CSecStr& s, CSecStrList&) { s = kLong; },
+      [](CSecStr& s, CSecStrList&) { s.GetBuffer(500); },
+      [](CSecStr& s, CSecStrList& list) { s += kLong; s.Replace(L"e", L"E"); list.AddTail(s); },
+  };
+  for (bool innerNew : {false, true}) {
+    for (size_t op = 0; op < std::size(operations); ++op) {
+      std::string thrown;
+      for (int n = innerNew ? 0 : 1; n < 40 && thrown != "none"; ++n) {
+        SCOPED_TRACE("operation " + std::to_string(op) + " fails after " + std::to_string(n) +
+                     (innerNew ? " nothrow news" : " blocks"));
+        auto report = RecordWipes([&] {
+          CSecStr s(L"secret");
+          CSecStrList list;
+          zqtest::NothrowNewFailure failing(innerNew ? n : -1);
+          thrown = Thrown([&] { operations[op](s, list); });
+        }, innerNew ? -1 : n);
+        EXPECT_WIPED(report, 1);
+        EXPECT_TRUE(thrown == "none" || thrown == "memory") << thrown;
       }
-      if (thrown == "none") {
-        EXPECT_EQ(list.GetCount(), 1);
-      }
-    });
-    EXPECT_WIPED(report, 1);
-    completed = thrown == "none";
-    if (!completed) {
-      EXPECT_EQ(thrown, "memory");
+      EXPECT_EQ(thrown, "none");
     }
   }
-  EXPECT_TRUE(completed);
 }
 
 TEST(SecStr, EmptyKeepsCapacityAndZeroesAll) {
@@ -204,49 +174,32 @@ TEST(SecStr, EmptyKeepsCapacityAndZeroesAll) {
   const wchar_t* buffer = s.GetString();
   s.Empty();
   EXPECT_EQ(s.GetAllocLength(), capacity);
-  EXPECT_EQ(s.GetLength(), 0);
   EXPECT_TRUE(s.IsEmpty());
   EXPECT_EQ(s.GetString(), buffer);
   EXPECT_TRUE(AllZero(buffer, capacity));
-
   CSecStr never;  // the shared empty block: nothing to wipe, nothing allocated
   never.Empty();
   EXPECT_EQ(never.GetAllocLength(), 0);
 }
 
-TEST(SecStr, ConstructionFromEachSource) {
-  EXPECT_EQ(Text(CSecStr()), L"");
-  EXPECT_EQ(Text(CSecStr(L'z')), L"z");
-  EXPECT_EQ(CSecStr(L'\0').GetLength(), 0);
-  EXPECT_EQ(Text(CSecStr(L"abc")), L"abc");
-  EXPECT_EQ(Text(CSecStr(static_cast<const wchar_t*>(nullptr))), L"");
+TEST(SecStr, ConstructionAndAssignmentFromEachSource) {
   char narrow[] = "narrow";
-  EXPECT_EQ(Text(CSecStr(narrow)), L"narrow");
-  EXPECT_EQ(Text(CSecStr(static_cast<char*>(nullptr))), L"");
-  EXPECT_EQ(Text(CSecStr("narrow", 3)), L"nar");
-  EXPECT_EQ(Text(CSecStr(L"abcdef", 2)), L"ab");
-
-  // Length constructors: checks in order, NUL ends the text.
-  EXPECT_EQ(Text(CSecStr(static_cast<const wchar_t*>(nullptr), 0)), L"");
+  const std::pair<CSecStr, const wchar_t*> made[] = {
+      {CSecStr(), L""}, {CSecStr(L'z'), L"z"}, {CSecStr(L'\0'), L""}, {CSecStr(L"abc"), L"abc"},
+      {CSecStr(static_cast<const wchar_t*>(nullptr)), L""}, {CSecStr(narrow), L"narrow"},
+      {CSecStr(static_cast<char*>(nullptr)), L""}, {CSecStr("narrow", 3), L"nar"}, {CSecStr(L"abcdef", 2), L"ab"},
+      {CSecStr(static_cast<const wchar_t*>(nullptr), 0), L""}, {CSecStr(L"a\0b", 3), L"a"}};  // NUL ends the text
+  for (const auto& [got, want] : made) EXPECT_EQ(Text(got), want);
+  // Length constructors: checks in order.
   EXPECT_EQ(Thrown([] { CSecStr s(static_cast<const wchar_t*>(nullptr), 3); }), "ole:0x80070057");
   EXPECT_EQ(Thrown([] { CSecStr s(static_cast<const wchar_t*>(nullptr), -1); }), "ole:0x80070057");
   EXPECT_EQ(Thrown([] { CSecStr s(L"abc", -1); }), "memory");
   EXPECT_EQ(Thrown([] { CSecStr s("abc", -1); }), "memory");
   EXPECT_EQ(Thrown([] { CSecStr s(static_cast<const char*>(nullptr), 2); }), "ole:0x80070057");
-  CSecStr nul(L"a\0b", 3);
-  EXPECT_EQ(nul.GetLength(), 1);
-  EXPECT_EQ(Text(nul), L"a");
 
-  // A copy never shares the buffer.
-  CSecStr original(L"shared?");
-  CSecStr copy(original);
-  EXPECT_NE(copy.GetString(), original.GetString());
-  copy.SetAt(0, L'S');
-  EXPECT_EQ(Text(original), L"shared?");
-}
-
-TEST(SecStr, AssignmentOfEachKindAndOfItsOwnText) {
-  CSecStr s(L"hello world");
+  // Copies and assignments never share the buffer; own text is a valid source.
+  CSecStr s(L"hello world"), copy(s);
+  EXPECT_NE(copy.GetString(), s.GetString());
   s = s;
   EXPECT_EQ(Text(s), L"hello world");
   s = s.GetString() + 2;
@@ -255,21 +208,17 @@ TEST(SecStr, AssignmentOfEachKindAndOfItsOwnText) {
   EXPECT_EQ(Text(s), L"a");
   int capacity = s.GetAllocLength();
   s = static_cast<const wchar_t*>(nullptr);  // wipes only
-  EXPECT_EQ(s.GetLength(), 0);
   EXPECT_EQ(s.GetAllocLength(), capacity);
-  EXPECT_TRUE(AllZero(s.GetString(), capacity));
-
-  char narrow[] = "from narrow";
+  EXPECT_TRUE(AllZero(s.GetString(), capacity + 1));
   s = narrow;
-  EXPECT_EQ(Text(s), L"from narrow");
+  EXPECT_EQ(Text(s), L"narrow");
   s = "const narrow";
   EXPECT_EQ(Text(s), L"const narrow");
   s = static_cast<const char*>(nullptr);
   EXPECT_EQ(Text(s), L"");
-  CSecStr other(L"other");
-  s = other;
-  EXPECT_EQ(Text(s), L"other");
-  EXPECT_NE(s.GetString(), other.GetString());
+  s = copy;
+  EXPECT_EQ(Text(s), L"hello world");
+  EXPECT_NE(s.GetString(), copy.GetString());
   s.SetString(L"counted text", 7);
   EXPECT_EQ(Text(s), L"counted");
   EXPECT_EQ(Thrown([&] { s.SetString(L"x", -3); }), "memory");
@@ -285,8 +234,6 @@ TEST(SecStr, GetBufferKeepsOrGrowsAndReleaseBufferChecks) {
   EXPECT_EQ(buffer, s.GetString());
   EXPECT_EQ(s.GetBuffer(0), buffer);
   EXPECT_EQ(s.GetBuffer(-5), buffer);
-  EXPECT_EQ(s.GetLength(), 3);
-
   wchar_t* grown = s.GetBuffer(capacity + 50);
   EXPECT_GE(s.GetAllocLength(), capacity + 50);
   EXPECT_EQ(s.GetLength(), 3);
@@ -308,15 +255,11 @@ TEST(SecStr, GetBufferKeepsOrGrowsAndReleaseBufferChecks) {
   // Without a NUL in the capacity, -1 takes the whole capacity.
   CSecStr full(L"1234567");
   ASSERT_EQ(full.GetAllocLength(), 7);
-  wchar_t* raw = full.GetBuffer();
-  wmemset(raw, L'x', 8);
+  wmemset(full.GetBuffer(), L'x', 8);
   full.ReleaseBuffer(-1);
   EXPECT_EQ(Text(full), L"xxxxxxx");
-
   CSecStr empty;
   EXPECT_EQ(Thrown([&] { empty.ReleaseBuffer(1); }), "ole:0x80070057");
-  empty.ReleaseBuffer();
-  EXPECT_EQ(empty.GetLength(), 0);
 }
 
 HINSTANCE g_hookModule = nullptr;
@@ -332,16 +275,13 @@ TEST(SecStr, LoadStringThroughTheResourceHook) {
   EXPECT_NE(s.LoadStringW(self, 101), 0);
   EXPECT_EQ(Text(s), L"Resource text");
   EXPECT_EQ(s.LoadStringW(self, 999), 0);  // missing: the previous text stays
-  EXPECT_EQ(Text(s), L"Resource text");
   EXPECT_EQ(s.LoadStringW(self, 100), 0);  // in the block, but no entry
   EXPECT_EQ(Text(s), L"Resource text");
-
   // The default lookup finds this program's strings (the MFC module here).
   EXPECT_NE(s.LoadStringW(103u), 0);
   EXPECT_EQ(Text(s), L"A somewhat longer resource text that needs a bigger buffer");
 
   auto original = ResourceHook::Current();
-  g_hookCalls = 0;
   g_hookModule = GetModuleHandleW(L"vxlogu64.dll");
   CSecStr::UpdateFindStringResourceHandleFunction(CountingHook);
   EXPECT_EQ(s.LoadStringW(101u), 0);  // the log library has no string table
@@ -354,6 +294,80 @@ TEST(SecStr, LoadStringThroughTheResourceHook) {
   EXPECT_EQ(g_hookCalls, 3);
   CSecStr::UpdateFindStringResourceHandleFunction(original);
   EXPECT_EQ(ResourceHook::Current(), original);
+}
+
+TEST(SecStrA, ConstructionAssignmentAndConversion) {
+  const std::pair<CSecStrA, const char*> made[] = {
+      {CSecStrA(), ""}, {CSecStrA("abc"), "abc"}, {CSecStrA(static_cast<const char*>(nullptr)), ""},
+      {CSecStrA("abcdef", 3), "abc"}, {CSecStrA(static_cast<const char*>(nullptr), 0), ""}, {CSecStrA("a\0b", 3), "a"}};
+  for (const auto& [got, want] : made) EXPECT_EQ(Text(got), want);
+  EXPECT_EQ(Thrown([] { CSecStrA s(static_cast<const char*>(nullptr), 4); }), "ole:0x80070057");
+  EXPECT_EQ(Thrown([] { CSecStrA s("abc", -1); }), "memory");
+
+  zqtest::LogCapture log;
+  CSecStrA narrow(CSecStr(L"plain ascii"));
+  EXPECT_EQ(Text(narrow), "plain ascii");
+  wchar_t text[] = L"assigned";
+  narrow = text;
+  EXPECT_EQ(Text(narrow), "assigned");
+  EXPECT_TRUE(log.Lines().empty());
+
+  CSecStrA copy(narrow), other("b");
+  other = narrow;
+  EXPECT_NE(copy.GetString(), narrow.GetString());
+  EXPECT_NE(other.GetString(), narrow.GetString());
+  other.GetBuffer()[0] = 'A';
+  other = other;
+  EXPECT_EQ(Text(other), "Assigned");
+  EXPECT_EQ(Text(narrow), "assigned");
+
+  // The runtime's "C" locale has no byte for the euro sign: logged at level 1,
+  // the wide length kept, whatever the conversion gave.
+  std::string previous = setlocale(LC_CTYPE, nullptr);
+  setlocale(LC_CTYPE, "C");
+  CSecStrA failed(CSecStr(L"a\u20acb"));
+  EXPECT_EQ(log.Lines(), (std::vector<zqtest::LogLine>{
+                             {1, L"CSecStrA::CSecStrA(const CSecStr&) : wcstombs_s failed (42)"}}));
+  EXPECT_EQ(Text(failed), std::string(3, '\0'));
+  wchar_t euro[] = L"\u20ac";
+  failed = euro;
+  EXPECT_EQ(log.Lines().size(), 2u);
+  EXPECT_EQ(failed.GetLength(), 1);
+  setlocale(LC_CTYPE, previous.c_str());
+}
+
+TEST(SecStrA, BuffersInsertAppendFind) {
+  CSecStrA s("abc");
+  ASSERT_EQ(s.GetBuffer(7), s.GetString());
+  char* grown = s.GetBuffer(40);
+  EXPECT_EQ(std::string(grown, 3), "abc");
+  strcpy_s(grown, 41, "12345678");
+  s.ReleaseBuffer();
+  EXPECT_EQ(Text(s), "12345678");
+  EXPECT_EQ(Thrown([&] { s.ReleaseBuffer(-2); }), "ole:0x80070057");
+  EXPECT_EQ(Thrown([&] { s.ReleaseBuffer(1000); }), "ole:0x80070057");
+  s.ReleaseBuffer(1);
+  EXPECT_EQ(Text(s), "1");
+  EXPECT_TRUE(AllZero(s.GetString() + 1, 39));  // at least what GetBuffer(40) asked for
+
+  CSecStrA t("bcd");
+  EXPECT_EQ(t.Insert(-1, "a"), 4);
+  EXPECT_EQ(t.Insert(0, nullptr), 4);
+  EXPECT_EQ(t.Insert(99, "e"), 5);
+  EXPECT_EQ(t.Insert(2, t.GetString()), 10);
+  EXPECT_EQ(Text(t), "ababcdecde");
+  EXPECT_EQ(Thrown([&] { t.Append(nullptr, 0); }), "std:EINVAL");
+  EXPECT_EQ(Thrown([&] { t.Append(nullptr, 3); }), "std:EINVAL");
+  EXPECT_EQ(Thrown([&] { t.Append("x", -1); }), "memory");
+  t.Append("fgh", 2);
+  EXPECT_EQ(Text(t), "ababcdecdefg");
+  EXPECT_EQ(t.Find("cd", 0), 4);
+  EXPECT_EQ(t.Find("cd", 5), 7);
+  EXPECT_EQ(t.Find("zz", 0), -1);
+  int before = t.GetLength();
+  t.Empty();
+  EXPECT_EQ(t.GetLength(), 0);
+  EXPECT_TRUE(AllZero(t.GetString(), before));
 }
 
 }  // namespace

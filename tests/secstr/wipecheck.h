@@ -1,5 +1,5 @@
 // Helpers of the secure string tests: the wipe check around a piece of work,
-// and what an operation threw.
+// what an operation threw, and a string's text.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,6 +9,7 @@
 
 #include "recording.h"
 #include "zqmfc.h"
+#include "zqsecstr.h"
 
 namespace zqtest {
 
@@ -59,6 +60,9 @@ std::string Thrown(Fn fn) {
   }
   return "none";
 }
+
+inline std::wstring Text(const CSecStr& s) { return std::wstring(s.GetString(), static_cast<size_t>(s.GetLength())); }
+inline std::string Text(const CSecStrA& s) { return std::string(s.GetString(), static_cast<size_t>(s.GetLength())); }
 
 }  // namespace zqtest
 

@@ -1,9 +1,9 @@
 // Generated instants and texts: round trips, offsets, comparison order, and
 // robustness of the parsers on short texts over the characters they care about.
 #include <gtest/gtest.h>
-
 #include <malloc.h>
 
+#include <algorithm>
 #include <cwchar>
 #include <random>
 #include <set>
@@ -19,59 +19,40 @@ constexpr unsigned kFixedStart = 20200601;
 
 constexpr LONGLONG kTicksPerSecond = 10000000;
 
-LONGLONG Ticks(const FILETIME& ft) {
-  return static_cast<LONGLONG>((static_cast<ULONGLONG>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime);
-}
-
 FILETIME ToFileTime(LONGLONG ticks) {
   return {static_cast<DWORD>(ticks), static_cast<DWORD>(static_cast<ULONGLONG>(ticks) >> 32)};
 }
 
-SYSTEMTIME Fields(LONGLONG ticks) {
-  FILETIME ft = ToFileTime(ticks);
-  SYSTEMTIME st;
-  EXPECT_TRUE(FileTimeToSystemTime(&ft, &st));
-  return st;
-}
-
 // Whole seconds between 1700 and 9000, where every offset stays in range.
 LONGLONG RandomInstant(std::mt19937_64& generator) {
-  SYSTEMTIME low = {1700, 1, 0, 1, 0, 0, 0, 0};
-  SYSTEMTIME high = {9000, 12, 0, 31, 0, 0, 0, 0};
-  FILETIME lowTime;
-  FILETIME highTime;
-  SystemTimeToFileTime(&low, &lowTime);
-  SystemTimeToFileTime(&high, &highTime);
-  std::uniform_int_distribution<LONGLONG> seconds(Ticks(lowTime) / kTicksPerSecond, Ticks(highTime) / kTicksPerSecond);
+  auto secondsAt = [](WORD year, WORD month, WORD day) {
+    SYSTEMTIME st = {year, month, 0, day, 0, 0, 0, 0};
+    FILETIME ft;
+    SystemTimeToFileTime(&st, &ft);
+    return static_cast<LONGLONG>((ULONGLONG{ft.dwHighDateTime} << 32 | ft.dwLowDateTime) / kTicksPerSecond);
+  };
+  std::uniform_int_distribution<LONGLONG> seconds(secondsAt(1700, 1, 1), secondsAt(9000, 12, 31));
   return seconds(generator) * kTicksPerSecond;
 }
 
+std::uniform_int_distribution<int> offsets(-(12 * 60 + 59), 13 * 60 + 59);
+
 // The instant as local wall-clock fields at `offset` minutes east of UTC, in
-// one of the notations the parser accepts.
+// one of the notations the parser accepts (basic or extended, 'T' or space,
+// 'Z' for '+', offset as hh, hhmm or hh:mm).
 std::wstring WithOffset(LONGLONG utcTicks, int offset, unsigned notation) {
-  SYSTEMTIME local = Fields(utcTicks + static_cast<LONGLONG>(offset) * 60 * kTicksPerSecond);
-  unsigned hours = static_cast<unsigned>(std::abs(offset)) / 60;
-  unsigned minutes = static_cast<unsigned>(std::abs(offset)) % 60;
+  FILETIME ft = ToFileTime(utcTicks + LONGLONG{offset} * 60 * kTicksPerSecond);
+  SYSTEMTIME t;
+  EXPECT_TRUE(FileTimeToSystemTime(&ft, &t));
+  unsigned hours = std::abs(offset) / 60, minutes = std::abs(offset) % 60;
   wchar_t sign = offset < 0 ? L'-' : (notation % 5 == 4 ? L'Z' : L'+');
+  const wchar_t* dash = notation % 2 ? L"" : L"-";
+  const wchar_t* colon = notation % 2 ? L"" : L":";
   wchar_t text[64];
-  const bool basic = notation % 2;
-  const wchar_t separator = notation % 3 ? L'T' : L' ';
-  if (basic) {
-    _snwprintf(text, 64, L"%04u%02u%02u%c%02u%02u%02u", local.wYear, local.wMonth, local.wDay, separator, local.wHour,
-               local.wMinute, local.wSecond);
-  } else {
-    _snwprintf(text, 64, L"%04u-%02u-%02u%c%02u:%02u:%02u", local.wYear, local.wMonth, local.wDay, separator,
-               local.wHour, local.wMinute, local.wSecond);
-  }
-  wchar_t zone[16];
-  if (minutes == 0 && notation % 7 == 0) {
-    _snwprintf(zone, 16, L"%c%02u", sign, hours);
-  } else if (notation % 4 < 2) {
-    _snwprintf(zone, 16, L"%c%02u%02u", sign, hours, minutes);
-  } else {
-    _snwprintf(zone, 16, L"%c%02u:%02u", sign, hours, minutes);
-  }
-  return std::wstring(text) + zone;
+  int at = _snwprintf(text, 64, L"%04u%s%02u%s%02u%c%02u%s%02u%s%02u%c%02u", t.wYear, dash, t.wMonth, dash, t.wDay,
+                      notation % 3 ? L'T' : L' ', t.wHour, colon, t.wMinute, colon, t.wSecond, sign, hours);
+  if (minutes || notation % 7) _snwprintf(text + at, 64 - at, notation % 4 < 2 ? L"%02u" : L":%02u", minutes);
+  return text;
 }
 
 TEST(Iso8601Property, FormatThenParseGivesTheSameInstant) {
@@ -92,7 +73,6 @@ TEST(Iso8601Property, FormatThenParseGivesTheSameInstant) {
 
 TEST(Iso8601Property, OffsetNotationsParseToTheSameFileTime) {
   std::mt19937_64 generator(kFixedStart + 1);
-  std::uniform_int_distribution<int> offsets(-(12 * 60 + 59), 13 * 60 + 59);
   for (int i = 0; i < 5000; ++i) {
     LONGLONG instant = RandomInstant(generator);
     int offset = offsets(generator);
@@ -106,15 +86,19 @@ TEST(Iso8601Property, OffsetNotationsParseToTheSameFileTime) {
 
 TEST(Iso8601Property, ComparisonFollowsFileTimeOrder) {
   std::mt19937_64 generator(kFixedStart + 2);
-  std::uniform_int_distribution<int> offsets(-(12 * 60 + 59), 13 * 60 + 59);
   int seen[3] = {};
   for (int i = 0; i < 3000; ++i) {
     LONGLONG first = RandomInstant(generator);
     LONGLONG second = first;
     switch (generator() % 3) {
-      case 0: break;  // the same instant in another notation
-      case 1: second = first + static_cast<LONGLONG>(generator() % 7200 + 1) * kTicksPerSecond * (generator() % 2 ? 1 : -1); break;
-      default: second = RandomInstant(generator); break;
+      case 0:
+        break;  // the same instant in another notation
+      case 1:
+        second = first + static_cast<LONGLONG>(generator() % 7200 + 1) * kTicksPerSecond * (generator() % 2 ? 1 : -1);
+        break;
+      default:
+        second = RandomInstant(generator);
+        break;
     }
     LARGE_INTEGER value;
     value.QuadPart = first;
@@ -122,18 +106,14 @@ TEST(Iso8601Property, ComparisonFollowsFileTimeOrder) {
     DWORD size = 21;
     ASSERT_EQ(zqSysLargeIntegerToISO8601(&value, firstText, &size), 0u);
     std::wstring secondText = WithOffset(second, offsets(generator), static_cast<unsigned>(generator() % 420));
-
-    FILETIME a = ToFileTime(first);
-    FILETIME b = ToFileTime(second);
+    FILETIME a = ToFileTime(first), b = ToFileTime(second);
     LONG expected = CompareFileTime(&a, &b);
     ++seen[expected + 1];
     ASSERT_EQ(zqSysCompareISO8601(firstText, secondText.c_str()), static_cast<DWORD>(expected))
         << testing::PrintToString(std::wstring(firstText)) << " " << testing::PrintToString(secondText);
     ASSERT_EQ(zqSysCompareISO8601(secondText.c_str(), firstText), static_cast<DWORD>(-expected));
   }
-  EXPECT_GT(seen[0], 100);
-  EXPECT_GT(seen[1], 100);
-  EXPECT_GT(seen[2], 100);
+  EXPECT_GT(std::min({seen[0], seen[1], seen[2]}), 100);
 }
 
 // Bytes in use on the runtime heap, where the library's working copies live.
@@ -164,13 +144,10 @@ TEST(Iso8601Robustness, ShortTextsNeverCrashNorLeak) {
   size_t counts[2] = {};
   uintptr_t handlesBefore = zqtest::ProbeHandleValue();
   size_t heapBefore = LiveHeapBytes();
-  {
-    // The probe sees a block that stays behind.
-    void* volatile kept = malloc(48);
-    EXPECT_GE(LiveHeapBytes(), heapBefore + 48);
-    free(kept);
-    ASSERT_EQ(LiveHeapBytes(), heapBefore);
-  }
+  void* volatile kept = malloc(48);  // the probe does see a block left behind
+  EXPECT_GE(LiveHeapBytes(), heapBefore + 48);
+  free(kept);
+  ASSERT_EQ(LiveHeapBytes(), heapBefore);
   for (int i = 0; i < 1000000; ++i) {
     // Mostly shapes close to the accepted ones, with letters swapped in.
     size_t length = generator() % 23;
