@@ -1,11 +1,13 @@
 // zqcaller: reads a registry value, looks up the current user's SID, converts
 // an ISO 8601 time, keeps a secret in a CSecStr and asks whether toasts can
-// work, all through zqplatutilu.dll. Prints one line per step; exits with 1
-// when a step fails.
+// work, all through zqplatutilu.dll, then reads and compares again through the
+// header-only C++17 layer. Prints one line per step; exits with 1 when a step
+// fails.
 #include <windows.h>
 
 #include <zqmfc.h>
 #include <zqnet.h>
+#include <zqplatutil.hpp>
 #include <zqregistry.h>
 #include <zqsecstr.h>
 #include <zqsys.h>
@@ -33,16 +35,17 @@ void Fail(const char* step, unsigned long status) {
   ++failures;
 }
 
+const wchar_t kCurrentVersionKey[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion";
+
 // A REG_SZ value: a size query first, then the read (sizes are in bytes).
 void ReadWindowsVersion() {
-  const wchar_t* key = L"Software\\Microsoft\\Windows NT\\CurrentVersion";
   DWORD bytes = 0;
-  int status = zqRegReadStringValueExW(HKEY_LOCAL_MACHINE, key, L"CurrentVersion", nullptr, &bytes,
+  int status = zqRegReadStringValueExW(HKEY_LOCAL_MACHINE, kCurrentVersionKey, L"CurrentVersion", nullptr, &bytes,
                                        ZQ_REG_SECTION_DEFAULT);
   if (status != ZQ_REG_OK) return Fail("zqRegReadStringValueExW (size)", static_cast<unsigned long>(status));
   // The stored bytes come back as they are: room for a terminator of our own.
   std::vector<wchar_t> text(bytes / sizeof(wchar_t) + 1, L'\0');
-  status = zqRegReadStringValueExW(HKEY_LOCAL_MACHINE, key, L"CurrentVersion", text.data(), &bytes,
+  status = zqRegReadStringValueExW(HKEY_LOCAL_MACHINE, kCurrentVersionKey, L"CurrentVersion", text.data(), &bytes,
                                    ZQ_REG_SECTION_DEFAULT);
   if (status != ZQ_REG_OK) return Fail("zqRegReadStringValueExW", static_cast<unsigned long>(status));
   std::printf("CurrentVersion: %s\n", Utf8(text.data()).c_str());
@@ -104,6 +107,16 @@ void AskForToasts() {
   std::printf("toasts: %s\n", ZQ::Framework::zqIsWinRTSupported() ? "supported" : "not supported (before Windows 8)");
 }
 
+// The same reads through zqplatutil.hpp: values or statuses, no out-parameters.
+void WithTheCppLayer() {
+  auto version = zq::cpp::RegReadString(HKEY_LOCAL_MACHINE, kCurrentVersionKey, L"CurrentVersion");
+  if (!version) return Fail("zq::cpp::RegReadString", static_cast<unsigned long>(version.status()));
+  auto order = zq::cpp::CompareISO8601(L"2020-06-01T12:00:00+02:00", L"2020-06-01T10:00:00Z");
+  if (!order) return Fail("zq::cpp::CompareISO8601", order.status());
+  std::printf("C++ layer: CurrentVersion %s, the two times compare as %d\n", Utf8(version.value().c_str()).c_str(),
+              order.value());
+}
+
 }  // namespace
 
 int main() {
@@ -112,5 +125,6 @@ int main() {
   ConvertTime();
   KeepSecret();
   AskForToasts();
+  WithTheCppLayer();
   return failures == 0 ? 0 : 1;
 }
