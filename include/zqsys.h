@@ -25,7 +25,8 @@
 // caller releases with free(). Status: 0 with a SID, 0 without one when the
 // system answers the size query itself, 8 when memory runs out, otherwise the
 // system's error code of the lookup (for example 1332 for an unknown account).
-// The A/W forms do not check their pointers: all three must be valid.
+// The A/W forms answer 87 (ERROR_INVALID_PARAMETER) for a null user, domain
+// or SID pointer, after their entry line and without touching *ppSid.
 #ifdef __cplusplus
 ZQPLATUTIL_API DWORD zqSysGetUserSID(const std::wstring& user, const std::wstring& domain, void*& pSid);
 ZQPLATUTIL_API DWORD zqSysGetUserSID(const std::string& user, const std::string& domain, void*& pSid);

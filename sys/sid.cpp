@@ -161,12 +161,14 @@ DWORD zqSysGetUserSID(const std::string& user, const std::string& domain, void*&
 }
 
 DWORD zqSysGetUserSIDW(const wchar_t* pszUser, const wchar_t* pszDomain, void** ppSid) {
-  log::Operation op(L"zqSysGetUserSIDW", L"zqSysGetUserSIDW(%p,%p)", pszDomain, *ppSid);
+  log::Operation op(L"zqSysGetUserSIDW", L"zqSysGetUserSIDW(%p,%p)", pszDomain, ppSid ? *ppSid : nullptr);
+  if (!pszUser || !pszDomain || !ppSid) return op.Exit(DWORD{ERROR_INVALID_PARAMETER}, L"%s (%d)");
   return op.Exit(zqSysGetUserSID(std::wstring(pszUser), std::wstring(pszDomain), *ppSid), L"%s (%d)");
 }
 
 DWORD zqSysGetUserSIDA(const char* pszUser, const char* pszDomain, void** ppSid) {
-  log::Operation op(L"zqSysGetUserSIDA", L"zqSysGetUserSIDA(%p,%p)", pszDomain, *ppSid);
+  log::Operation op(L"zqSysGetUserSIDA", L"zqSysGetUserSIDA(%p,%p)", pszDomain, ppSid ? *ppSid : nullptr);
+  if (!pszUser || !pszDomain || !ppSid) return op.Exit(DWORD{ERROR_INVALID_PARAMETER}, L"%s (%d)");
   return op.Exit(zqSysGetUserSID(std::string(pszUser), std::string(pszDomain), *ppSid), L"%s (%d)");
 }
 

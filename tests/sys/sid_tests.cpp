@@ -199,6 +199,16 @@ TEST(SidLookup, AllFormsAndTheirLines) {
   sid = stale;
   EXPECT_EQ(zqSysGetUserSIDA("NoSuchUserHere", account.domainA.c_str(), &sid), DWORD{ERROR_NONE_MAPPED});
   EXPECT_EQ(sid, nullptr);
+
+  // Null pointers: 87, the SID pointer untouched, entry and exit lines only.
+  log.Clear();
+  sid = stale;
+  EXPECT_EQ(zqSysGetUserSIDW(nullptr, L"d", &sid), DWORD{ERROR_INVALID_PARAMETER});
+  EXPECT_EQ(zqSysGetUserSIDW(L"u", nullptr, &sid), DWORD{ERROR_INVALID_PARAMETER});
+  EXPECT_EQ(zqSysGetUserSIDA("u", "d", nullptr), DWORD{ERROR_INVALID_PARAMETER});
+  EXPECT_EQ(sid, stale);
+  ASSERT_EQ(log.Lines().size(), 6u);
+  EXPECT_EQ(log.Lines()[5], (zqtest::LogLine{16, L"zqSysGetUserSIDA (87)"}));
   EXPECT_EQ(zqtest::ProbeHandleValue(), handlesBefore);
 
   // The overloads; the name is DOMAIN\user.
