@@ -64,7 +64,7 @@ TEST(SecStrEdit, ReplaceCountsAndResults) {
       {[&] { return s.Replace(L"Q", L"R"); }, 2, L"RbR"},
   });
   // No old character shows behind the shorter text.
-  for (int i = s.GetLength(); i <= s.GetAllocLength(); ++i) EXPECT_EQ(s.GetString()[i], 0) << i;
+  for (int i = s.GetLength(); i < s.GetAllocLength(); ++i) EXPECT_EQ(s.GetString()[i], 0) << i;
 
   // Arguments inside the own text behave as copies of it.
   s = L"one two one";
