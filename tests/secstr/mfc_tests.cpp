@@ -1,6 +1,9 @@
 // The MFC/ATL stand-in under the secure strings.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+#include <iterator>
 #include <string>
 
 #include "wipecheck.h"
@@ -98,6 +101,49 @@ TEST(MfcStandIn, StringsShareUntilWrittenAndUseTheirManager) {
   }
   EXPECT_EQ(manager.Live(), 0);
   EXPECT_EQ(AfxGetStringManager(), AfxSetStringManager(nullptr));  // the default was restored
+}
+
+// Every start within a 16-byte block and every length around the block
+// edges, with NULs before the start that must not count.
+template <typename Char>
+void ExpectLengthsAtEveryAlignment() {
+  alignas(16) Char text[96];
+  for (int start = 0; start < 16 / static_cast<int>(sizeof(Char)); ++start) {
+    for (int length = 0; length < 40; ++length) {
+      std::fill(std::begin(text), std::end(text), Char{0});
+      std::fill(text + start, text + start + length, Char{'x'});
+      ASSERT_EQ(ATL::ChTraitsCRT<Char>::StringLength(text + start), length) << "start " << start;
+    }
+  }
+}
+
+TEST(MfcStandIn, LengthStopsAtTheFirstNulWhereverTheTextLies) {
+  EXPECT_EQ(ATL::ChTraitsCRT<wchar_t>::StringLength(nullptr), 0);
+  EXPECT_EQ(ATL::ChTraitsCRT<char>::StringLength(nullptr), 0);
+  ExpectLengthsAtEveryAlignment<wchar_t>();
+  ExpectLengthsAtEveryAlignment<char>();
+
+  // A wide text at an odd address (off the character grid) is counted too.
+  alignas(16) unsigned char bytes[64] = {};
+  memcpy(bytes + 1, L"odd", 4 * sizeof(wchar_t));
+  EXPECT_EQ(ATL::ChTraitsCRT<wchar_t>::StringLength(reinterpret_cast<const wchar_t*>(bytes + 1)), 3);
+
+  // A text that ends at the last character of a page before an inaccessible
+  // one: the scan must not read past it.
+  SYSTEM_INFO system;
+  GetSystemInfo(&system);
+  auto* pages = static_cast<BYTE*>(VirtualAlloc(nullptr, 2 * system.dwPageSize, MEM_COMMIT, PAGE_READWRITE));
+  ASSERT_NE(pages, nullptr);
+  DWORD previous = 0;
+  ASSERT_TRUE(VirtualProtect(pages + system.dwPageSize, system.dwPageSize, PAGE_NOACCESS, &previous));
+  auto* wide = reinterpret_cast<wchar_t*>(pages + system.dwPageSize) - 3;
+  memcpy(wide, L"ab", 3 * sizeof(wchar_t));
+  EXPECT_EQ(ATL::ChTraitsCRT<wchar_t>::StringLength(wide), 2);
+  EXPECT_EQ(ATL::ChTraitsCRT<wchar_t>::StringLength(wide + 2), 0);
+  auto* narrow = reinterpret_cast<char*>(pages + system.dwPageSize) - 2;
+  memcpy(narrow, "c", 2);
+  EXPECT_EQ(ATL::ChTraitsCRT<char>::StringLength(narrow), 1);
+  VirtualFree(pages, 0, MEM_RELEASE);
 }
 
 TEST(MfcStandIn, ModuleAndStringResources) {
