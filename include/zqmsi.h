@@ -41,7 +41,7 @@
 // Results of the Terminal Services test.
 #define ZQ_TSE_DISABLED 0u           // connections denied, or the system has no Terminal suite
 #define ZQ_TSE_ENABLED 1u            // "fDenyTSConnections" holds 0
-#define ZQ_TSE_UNKNOWN 0xFFFFFFFFu   // the setting is missing or not a REG_DWORD
+#define ZQ_TSE_UNKNOWN 0xFFFFFFFFu   // the setting is missing, not a REG_DWORD, or longer than 4 bytes
 
 // "CustomActionData" holds a folder path ending in a backslash, "D\". Removes
 // "D\Resources\Merged\" and "%CommonProgramFiles%\Quorvane\Resources\Merged\"

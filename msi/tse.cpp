@@ -33,7 +33,10 @@ DWORD TerminalServerRegistryCheck() {
       type != REG_DWORD) {
     return result;
   }
+  // The size comes from the first query, but never beyond the variable: a
+  // REG_DWORD stored with more than 4 bytes answers ERROR_MORE_DATA (unknown).
   DWORD deny = 0;
+  if (size > sizeof deny) size = sizeof deny;
   if (RegQueryValueExW(key.get(), L"fDenyTSConnections", nullptr, &type, reinterpret_cast<BYTE*>(&deny), &size) ==
       ERROR_SUCCESS) {
     result = deny == 0 ? ZQ_TSE_ENABLED : ZQ_TSE_DISABLED;

@@ -18,14 +18,15 @@ TEST(TerminalServices, RegistryCheckReadsOnlyADword) {
   uintptr_t handlesBefore = zqtest::ProbeHandleValue();
   deny.Delete();
   EXPECT_EQ(zq::msi::TerminalServerRegistryCheck(), ZQ_TSE_UNKNOWN) << "value missing";
-  const ULONGLONG zero = 0;
+  const BYTE zero[64] = {};
   const struct {
     DWORD type, size;
     const void* data;
     DWORD result;
   } cases[] = {{REG_DWORD, 4, "\0\0\0\0", ZQ_TSE_ENABLED},  {REG_DWORD, 4, "\1\0\0\0", ZQ_TSE_DISABLED},
                {REG_DWORD, 4, "\2\0\0\0", ZQ_TSE_DISABLED}, {REG_SZ, 4, L"0", ZQ_TSE_UNKNOWN},
-               {REG_BINARY, 4, &zero, ZQ_TSE_UNKNOWN},      {REG_QWORD, 8, &zero, ZQ_TSE_UNKNOWN}};
+               {REG_BINARY, 4, zero, ZQ_TSE_UNKNOWN},       {REG_QWORD, 8, zero, ZQ_TSE_UNKNOWN},
+               {REG_DWORD, 8, zero, ZQ_TSE_UNKNOWN},        {REG_DWORD, 64, zero, ZQ_TSE_UNKNOWN}};  // oversized
   for (const auto& c : cases) {
     deny.Set(c.type, c.data, c.size);
     EXPECT_EQ(zq::msi::TerminalServerRegistryCheck(), c.result) << "type " << c.type;
