@@ -42,7 +42,8 @@ DWORD IntegrityLevelOf(HANDLE process) {
     if (buffer) {
       if (GetTokenInformation(token.get(), TokenIntegrityLevel, buffer.get(), size, &size)) {
         PSID label = static_cast<TOKEN_MANDATORY_LABEL*>(buffer.get())->Label.Sid;
-        level = *GetSidSubAuthority(label, *GetSidSubAuthorityCount(label) - 1);
+        UCHAR count = *GetSidSubAuthorityCount(label);
+        if (count > 0) level = *GetSidSubAuthority(label, count - 1u);  // a label without one keeps the default
       } else {
         log::Line(log::kError, L"zqGetIntegrityLevel: GetTokenInformation(TokenIntegrityLevel) failed with error 0x%x",
                   GetLastError());
