@@ -74,6 +74,7 @@ PLATUTIL_UI_MODE zqGetUIMode() {
     } else {
       Line(kError, L"zqGetUIMode: GetProcAddress(GetUIMode) failed with error code 0x%x", GetLastError());
     }
+    bridge.reset();  // released before the exit line
   }
   Line(kExit, L"zqGetUIMode");
   return mode;

@@ -396,9 +396,15 @@ TEST_F(Toast, MissingBridgeMissingExportAndNoNotification) {
   zqDeleteToastManager(nullptr);
   EXPECT_FALSE(BridgeLoaded());
 
-  // GetUIMode loads and releases the bridge within the call.
+  // GetUIMode loads and releases the bridge within the call, before its exit line.
   log.Clear();
+  size_t linesAtUnload = 0;
+  journal.SetHook([&](const std::wstring& event) {
+    if (event == L"unload") linesAtUnload = log.Lines().size();
+  });
   EXPECT_EQ(zqGetUIMode(), 2);
+  journal.SetHook(nullptr);
+  EXPECT_EQ(linesAtUnload, 2u);
   EXPECT_FALSE(BridgeLoaded());
   EXPECT_EQ(log.Lines(), (Lines{{8, L"zqGetUIMode"},
                                 {0, L"zqGetUIMode: LoadLibrary(vx.platutil.winrt.dll) succeeded"},
