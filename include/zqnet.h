@@ -62,8 +62,8 @@ ZQPLATUTIL_C_API DWORD zqNetGetCurrentProcessUserAndDomainW(wchar_t* pszUser, DW
 // the buffer holds *pcchBuffer characters plus a terminator, on output the
 // name's length. A null buffer is a size query. Last errors: 122 (buffer too
 // small, *pcchBuffer = length), 259 ERROR_NO_MORE_ITEMS (no match), 234
-// ERROR_MORE_DATA (a cached name or data too long to read, 255 characters or
-// bytes), the registry's code when the key cannot be opened, 87 for a null
+// ERROR_MORE_DATA (a cached name of 255 characters or more, or data of more
+// than 255 bytes), the registry's code when the key cannot be opened, 87 for a null
 // domain or count pointer. No log lines.
 ZQPLATUTIL_C_API BOOL zqNetGetNETBIOSDomainNameFromUPNW(const wchar_t* pszDnsDomain, wchar_t* pszBuffer,
                                                         DWORD* pcchBuffer);
@@ -110,7 +110,8 @@ ZQPLATUTIL_C_API BOOL zqNetGetUserNameFromUserIdA(const char* pszUserId, char* p
 // translate the name the cached SID is returned. On success *ppSid is a copy
 // on the process heap that the caller frees with
 // HeapFree(GetProcessHeap(), 0, sid). An empty user name: FALSE, no last error.
-// Null pointers: FALSE, last error 87.
+// Null pointers, or an account name ("domain\user") of more than 32,766
+// characters (what the authority's counted strings hold): FALSE, last error 87.
 ZQPLATUTIL_C_API BOOL zqNetLookupUserNameW(const wchar_t* pszUserName, const wchar_t* pszDomainName, PSID* ppSid);
 
 // The user name under which the account's profile was created: the last

@@ -18,7 +18,12 @@ namespace {
 using LsaLookupNames2Function = NTSTATUS(NTAPI*)(LSA_HANDLE, ULONG, ULONG, PLSA_UNICODE_STRING,
                                                  PLSA_REFERENCED_DOMAIN_LIST*, PLSA_TRANSLATED_SID2*);
 
-// A counted view of a terminated string, for the authority.
+// The longest text a counted string holds: its byte lengths are 16 bits, and
+// the maximum counts the terminator too.
+constexpr size_t kMaxCountedChars = (0xFFFF - sizeof(wchar_t)) / sizeof(wchar_t);
+
+// A counted view of a terminated string, for the authority (at most
+// kMaxCountedChars characters).
 LSA_UNICODE_STRING Counted(const std::wstring& text) {
   LSA_UNICODE_STRING counted;
   counted.Length = static_cast<USHORT>(text.size() * sizeof(wchar_t));
@@ -46,6 +51,12 @@ BoolOutcome LookupUserName(const wchar_t* user, const wchar_t* domain, PSID* ppS
   // A user name that carries its domain already is asked as given.
   std::wstring account = user;
   if (*domain && !wcschr(user, L'\\')) account = std::wstring(domain) + L"\\" + user;
+  if (account.size() > kMaxCountedChars) {
+    // Cut short, it would name another account.
+    log::Line(log::kError, L"zqNetLookupUserNameW account name too long (%u characters)",
+              static_cast<unsigned>(account.size()));
+    return BoolOutcome::Failure(ERROR_INVALID_PARAMETER);
+  }
 
   wchar_t computer[256] = {};
   DWORD computerChars = 256;

@@ -158,6 +158,18 @@ TEST_F(AccountLookup, BadArguments) {
       Around(L"zqNetLookupUserNameW", {{1, L"zqNetLookupUserNameW invalid parameter"}}, L"zqNetLookupUserNameW");
   EXPECT_EQ(log.Lines(), Cat({refused, refused}));
 
+  // A name longer than the authority's counted strings hold is refused whole:
+  // cut to 16 bits of length it would be the current user's name.
+  log.Clear();
+  const std::wstring tooLong = user_ + std::wstring(32768, L'x');
+  sid = nullptr;
+  EXPECT_FALSE(zqNetLookupUserNameW(tooLong.c_str(), L"", &sid));
+  EXPECT_EQ(GetLastError(), 87u);
+  EXPECT_EQ(sid, nullptr);
+  EXPECT_EQ(log.Lines().end()[-2],
+            (LogLine{1, L"zqNetLookupUserNameW account name too long (" + std::to_wstring(tooLong.size()) +
+                            L" characters)"}));
+
   // The cache functions: an empty name or no SID is 87, nothing written.
   log.Clear();
   BYTE anySid[SECURITY_MAX_SID_SIZE] = {1, 1, 0, 0, 0, 0, 0, 5, 18, 0, 0, 0};  // S-1-5-18
