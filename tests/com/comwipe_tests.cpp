@@ -24,9 +24,14 @@ namespace {
 // frees the block or keeps it in its cache, so a string passed to it shows up.
 class AllocatorWatch final : public IMallocSpy {
  public:
-  AllocatorWatch() { registered_ = SUCCEEDED(CoRegisterMallocSpy(this)); }
-  ~AllocatorWatch() {
-    if (registered_) CoRevokeMallocSpy();
+  // One watch for the whole process, forgetting what it saw before each test:
+  // COM cannot revoke a spy while blocks allocated under it are still out
+  // (oleaut32 keeps some), and would go on calling a destroyed one.
+  static AllocatorWatch& FromNowOn() {
+    static auto* watch = new AllocatorWatch;
+    std::lock_guard<std::mutex> lock(watch->mutex_);
+    watch->released_.clear();
+    return *watch;
   }
   bool Registered() const { return registered_; }
 
@@ -78,6 +83,7 @@ class AllocatorWatch final : public IMallocSpy {
     std::lock_guard<std::mutex> lock(mutex_);
     released_.insert(block);
   }
+  AllocatorWatch() { registered_ = SUCCEEDED(CoRegisterMallocSpy(this)); }
   bool registered_ = false;
   std::mutex mutex_;
   std::set<const void*> released_;
@@ -100,7 +106,7 @@ Lines FreeLines(const std::wstring& text) {
 }
 
 TEST(ComWipe, SysFreeStringWipesAndFreesOrKeeps) {
-  AllocatorWatch watch;
+  AllocatorWatch& watch = AllocatorWatch::FromNowOn();
   ASSERT_TRUE(watch.Registered());
   LogCapture log;
 
@@ -136,7 +142,7 @@ TEST(ComWipe, SysFreeStringWipesAndFreesOrKeeps) {
 }
 
 TEST(ComWipe, TwoDimensionalStringArrayWipesAndFreesEveryString) {
-  AllocatorWatch watch;
+  AllocatorWatch& watch = AllocatorWatch::FromNowOn();
   ASSERT_TRUE(watch.Registered());
   SAFEARRAYBOUND bounds[2] = {{3, 0}, {4, 1}};
   SAFEARRAY* psa = SafeArrayCreate(VT_BSTR, 2, bounds);
@@ -181,7 +187,7 @@ TEST(ComWipe, KeptArraysComeBackZeroAndUnlocked) {
   EXPECT_EQ(zqSafeArrayDestroy(numbers, FALSE), S_OK);
 
   // VT_BSTR kept: strings freed, slots null, the array destroyable once more.
-  AllocatorWatch watch;
+  AllocatorWatch& watch = AllocatorWatch::FromNowOn();
   ASSERT_TRUE(watch.Registered());
   SAFEARRAY* texts = SafeArrayCreateVector(VT_BSTR, 0, 2);
   ASSERT_NE(texts, nullptr);
