@@ -124,8 +124,8 @@ class ZQPLATUTIL_API CSecStr {
   // pszOld. Size overflow throws SafeIntException.
   int Replace(const wchar_t* pszOld, const wchar_t* pszNew);
   // printf-style with the platform's wide conventions (%s wide, %S narrow).
-  // A format that the runtime cannot measure throws E_INVALIDARG and leaves
-  // the text unchanged.
+  // A format that the runtime rejects (when measuring or when writing) throws
+  // E_INVALIDARG and leaves the text unchanged.
   void Format(const wchar_t* pszFormat, ...);
   // The format is string resource nFormatID; a missing one gives empty text.
   void Format(UINT nFormatID, ...);

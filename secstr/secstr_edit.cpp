@@ -121,7 +121,8 @@ void CSecStr::FormatV(const wchar_t* pszFormat, va_list args) {
   int size = CheckedAdd(measured, 1);
   CheckedBytes<wchar_t>(size);
   wchar_t* buffer = result.GetBuffer(size);
-  vswprintf_s(buffer, static_cast<size_t>(size), pszFormat, args);
+  // Some formats pass the measuring but not the writing (a lone % at the end).
+  if (vswprintf_s(buffer, static_cast<size_t>(size), pszFormat, args) < 0) ThrowHResult(E_INVALIDARG);
   result.ReleaseBuffer(-1);
   Wipe();
   *this = result;

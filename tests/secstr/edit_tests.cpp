@@ -94,6 +94,13 @@ TEST(SecStrEdit, FormatAndParts) {
       {[&] { s = L"kept"; s.Format(static_cast<const wchar_t*>(nullptr)); return 0; }, 0, L""},
   });
 
+  // A format the runtime rejects, when measuring or only when writing: the text stays.
+  s = L"kept";
+  for (const wchar_t* rejected : {L"abc%", L"%"}) {
+    EXPECT_EQ(Thrown([&] { s.Format(rejected); }), "ole:0x80070057") << testing::PrintToString(std::wstring(rejected));
+    EXPECT_EQ(Text(s), L"kept");
+  }
+
   const CSecStr t(L"abcd");
   const std::pair<CSecStr, const wchar_t*> parts[] = {
       {t.Mid(1, 2), L"bc"},        {t.Mid(3, 10), L"d"},  {t.Mid(9, 1), L""},     {t.Mid(0, 4), L"abcd"},
