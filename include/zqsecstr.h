@@ -16,7 +16,8 @@
 // capacity does not count the terminator's slot.
 //
 // Errors are MFC exceptions, thrown as pointers (catch CException*, call
-// Delete()): E_OUTOFMEMORY as CMemoryException*, any other HRESULT
+// Delete()): E_OUTOFMEMORY (every failed allocation, also of a list element)
+// as CMemoryException*, any other HRESULT
 // (E_INVALIDARG 0x80070057, E_UNEXPECTED 0x8000FFFF) as COleException* with
 // m_sc set. Checked 32-bit size arithmetic throws
 // msl::utilities::SafeIntException (by value). Append with a null pointer

@@ -20,11 +20,12 @@ namespace zq::secstr {
 template <typename Inner>
 using CharOf = typename Inner::XCHAR;
 
-template <typename Inner>
-Inner* NewInner() {
-  auto* inner = new (std::nothrow) Inner;
-  if (!inner) ThrowHResult(E_OUTOFMEMORY);
-  return inner;
+// A new object as MFC's operator new gives it: failure is a CMemoryException*.
+template <typename T>
+T* NewObject() {
+  auto* object = new (std::nothrow) T;
+  if (!object) ThrowHResult(E_OUTOFMEMORY);
+  return object;
 }
 
 // Zeroes the whole capacity and sets the length to 0; the buffer is kept.
@@ -49,7 +50,7 @@ void DeleteWiped(Inner* inner) noexcept {
 template <typename Inner>
 class Temp {
  public:
-  Temp() : inner_(NewInner<Inner>()) {}
+  Temp() : inner_(NewObject<Inner>()) {}
   // A copy of text up to its first NUL (null gives empty).
   template <typename Char>
   explicit Temp(const Char* text) : Temp() {

@@ -14,7 +14,7 @@ HINSTANCE FindStringResourceHandle(UINT nID) { return AfxFindStringResourceHandl
 
 HINSTANCE (*CSecStr::m_pFnFindStringResourceHandle)(UINT) = FindStringResourceHandle;
 
-CSecStr::CSecStr() : m_pStr(NewInner<CStringW>()) {}
+CSecStr::CSecStr() : m_pStr(NewObject<CStringW>()) {}
 
 CSecStr::CSecStr(wchar_t ch) : CSecStr() { *m_pStr = ch; }
 

@@ -14,7 +14,7 @@ CStringA& CSecStrA::Inner() const {
   return *m_pStr;
 }
 
-CSecStrA::CSecStrA() : m_pStr(NewInner<CStringA>()) {}
+CSecStrA::CSecStrA() : m_pStr(NewObject<CStringA>()) {}
 
 CSecStrA::CSecStrA(const char* psz) : CSecStrA() { *m_pStr = psz; }
 

@@ -65,7 +65,7 @@ CSecStrList& CSecStrList::operator=(const CSecStrList& src) {
 }
 
 POSITION CSecStrList::AddTail(const CSecStr& s) {
-  auto element = std::make_unique<CElem>();
+  std::unique_ptr<CElem> element(NewObject<CElem>());
   element->m_str = s;
   POSITION position = m_pList->AddTail(element.get());
   element.release();  // the list owns it now

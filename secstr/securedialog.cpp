@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "secinner.h"
 #include "zqlog.h"
 
 using zq::log::Operation;
@@ -14,7 +15,7 @@ constexpr int kFirstFillLength = 1024;
 
 // A temporary secure string: wiped and deleted on every path.
 struct WipedTemporary {
-  std::unique_ptr<CSecStr> text{new CSecStr};
+  std::unique_ptr<CSecStr> text{zq::secstr::NewObject<CSecStr>()};
   ~WipedTemporary() { text->Empty(); }
 };
 
