@@ -351,6 +351,17 @@ TEST_F(Toast, DeletionHidesJoinsAndDeletesBeforeTheBridgeGoes) {
   EXPECT_EQ(std::vector<std::wstring>(events.begin() + 2, events.end()),
             (std::vector<std::wstring>{L"display deaf end reason=2 by=timeout", L"delete deaf", L"unload"}));
   EXPECT_EQ(log.Lines()[3], (LogLine{16, L"VXToastManager::HideToast : returns 0"}));
+
+  // Each manager holds the bridge once: it goes with the last of them.
+  IVXToastManager* first = Create(L"wait=0", L"first");
+  IVXToastManager* second = Create(L"wait=0;reason=7", L"second");
+  ASSERT_NE(first, nullptr);
+  ASSERT_NE(second, nullptr);
+  zqDeleteToastManager(first);
+  EXPECT_TRUE(BridgeLoaded());
+  EXPECT_EQ(second->ShowToast(), 7);  // its notification still works
+  zqDeleteToastManager(second);
+  EXPECT_FALSE(BridgeLoaded());
 }
 
 TEST_F(Toast, MissingBridgeMissingExportAndNoNotification) {
