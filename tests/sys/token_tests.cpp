@@ -109,7 +109,13 @@ TEST(TokenQueries, ThreadTokenThenDefaultsWhenTheProcessTokenDoesNotOpen) {
     EXPECT_EQ(log.Lines(), (Lines{{8, L"zqGetIntegrityLevel"},
                                   tryThread(L"zqGetIntegrityLevel"),
                                   {16, Format(L"zqGetIntegrityLevel: 0x%x", threadLevel)}}));
+    log.Clear();
+    EXPECT_FALSE(zq::sys::AppContainerOf(notAProcess));
+    EXPECT_EQ(log.Lines(), (Lines{{8, L"zqIsAppContainer"},
+                                  tryThread(L"zqIsAppContainer"),
+                                  {16, L"zqIsAppContainer: false"}}));
   }
+  EXPECT_EQ(zqtest::ProbeHandleValue(), handlesBefore);
   CloseHandle(notAProcess);
 }
 
