@@ -125,6 +125,11 @@ TEST(UpnTranslation, OfflineFromTheSystemDomainCache) {
   // Every key is closed again, the system cache's and the library cache's.
   EXPECT_FALSE(Upn(true, "jdoe@other.example.com", true, 16).ok);
   EXPECT_EQ(zqtest::ProbeHandleValue(), handlesBefore);
+
+  // Both caches know the domain: the system's answer comes first.
+  FixedKey library(kLibraryCache);
+  library.Set(L"corp.example.com", L"OTHER");
+  EXPECT_EQ(Upn(true, "jdoe@corp.example.com", true, 16), (Result{TRUE, 0, 10, "CORP\\jdoe|"}));
 }
 
 TEST(UpnTranslation, OfflineFromTheLibraryDomainCacheOrNowhere) {
