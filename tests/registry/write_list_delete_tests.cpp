@@ -288,6 +288,36 @@ TEST(RegistryViews, SectionChoosesTheViewOfReadsWritesAndListings) {
   EXPECT_EQ(zqRegWriteDWORDValueEx(kLM, made.c_str(), L"V", 64, 0x100), 0);
   EXPECT_EQ(QueryRaw(kLM, made, L"V", KEY_WOW64_32KEY).bytes, (std::vector<BYTE>{32, 0, 0, 0}));
   EXPECT_EQ(QueryRaw(kLM, made, L"V", KEY_WOW64_64KEY).bytes, (std::vector<BYTE>{64, 0, 0, 0}));
+
+  // Every typed read opens the view that the section names.
+  k32.SetString(L"", L"Sz32", L"text");
+  const wchar_t multi[] = L"a\0b\0";
+  k32.SetRaw(L"", L"Multi32", REG_MULTI_SZ, multi, sizeof multi);
+  const BYTE bytes[] = {1, 2, 3};
+  k32.SetRaw(L"", L"Bin32", REG_BINARY, bytes, sizeof bytes);
+  const std::string narrowPath = Narrow(path);
+  for (DWORD section : {0x200u, 0x100u}) {
+    const int expected = section == 0x200 ? 0 : -1;
+    wchar_t text[16];
+    char narrow[16];
+    BYTE data[16];
+    DWORD size = sizeof text;
+    EXPECT_EQ(zqRegReadStringValueExW(kLM, path.c_str(), L"Sz32", text, &size, section), expected) << section;
+    size = sizeof narrow;
+    EXPECT_EQ(zqRegReadStringValueExA(kLM, narrowPath.c_str(), "Sz32", narrow, &size, section), expected);
+    size = sizeof text;
+    EXPECT_EQ(zqRegReadMultiStringValueExW(kLM, path.c_str(), L"Multi32", text, &size, section), expected);
+    size = sizeof narrow;
+    EXPECT_EQ(zqRegReadMultiStringValueExA(kLM, narrowPath.c_str(), "Multi32", narrow, &size, section), expected);
+    size = sizeof data;
+    EXPECT_EQ(zqRegReadBinaryValueEx(kLM, path.c_str(), L"Bin32", data, &size, section), expected);
+    DWORD type = 0;
+    size = 0;
+    EXPECT_EQ(zqRegReadValueEx(kLM, path.c_str(), L"Bin32", &type, nullptr, &size, section), expected);
+  }
+  EXPECT_EQ(zqRegDeleteValue(kLM, path.c_str(), L"Sz32", 0x100), -1);  // not in the 64-bit view
+  EXPECT_EQ(zqRegDeleteValue(kLM, path.c_str(), L"Sz32", 0x200), 0);
+  EXPECT_EQ(QueryRaw(kLM, path, L"Sz32", KEY_WOW64_32KEY).rc, ERROR_FILE_NOT_FOUND);
 }
 
 // ---- Deletions ---------------------------------------------------------------
