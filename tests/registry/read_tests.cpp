@@ -97,6 +97,8 @@ TEST(RegistryRead, BufferReadsStatusesSizesDataAndLines) {
       {ma, kMultiA, nullptr, L"List", 64, 0, 9, "one\0two\0", L"RegQueryValueEx returns one"},
       {bin, kBin, nullptr, L"Blob", 64, 0, 3, "\xDE\xAD\x01", L"RegQueryValueEx returns [3 bytes] DE AD 01"},
       {bin, kBin, nullptr, L"Blob", 1, -2, 1, nullptr, L"RegQueryValueEx fails 0xea"},
+      {bin, kBin, nullptr, L"Blob", 0, 0, 3, nullptr, L"RegQueryValueEx returns length 3"},
+      {bin, kBin, nullptr, L"Name", 64, -4, 12, L"hello", L"RegQueryValueEx returns type 1 instead of REG_BINARY"},
   };
   for (const auto& row : rows) {
     BYTE buffer[64] = {};
@@ -149,7 +151,9 @@ TEST(RegistryRead, GenericReadWithAndWithoutBuffer) {
          return status; }, 0},
       {"the typed read checks the stored type", [&] {
          type = REG_QWORD;
-         return zqRegReadValueEx(kCU, path, L"Answer", &type, &q, &size, 0); }, -4},
+         return zqRegReadValueEx(kCU, path, L"Answer", &type, &q, &size, 0); }, -4,
+       Lines{{8, gen}} + Call(L"zqRegReadQWORDValueExW", -4, L"RegQueryValueEx returns type 4 instead of QWORD") +
+           Lines{{16, L"zqRegReadValueEx : ret=(-4)"}}},
       REG_CASE(zqRegReadValueEx(kCU, f.missing.c_str(), L"Name", &type, nullptr, &size, 0), -1,
                Call(gen, -1, L"RegOpenKeyEx failed 0x2")),
       REG_CASE(zqRegReadValueEx(kCU, path, L"None", &type, nullptr, &size, 0), -1,
