@@ -128,17 +128,22 @@ void CSecStr::FormatV(const wchar_t* pszFormat, va_list args) {
   *this = result;
 }
 
+namespace {
+
+// Ends a variable argument list on every path, also when FormatV throws.
+struct ArgumentsEnd {
+  va_list& args;
+  ~ArgumentsEnd() { va_end(args); }
+};
+
+}  // namespace
+
 void CSecStr::Format(const wchar_t* pszFormat, ...) {
   CSecStr format(pszFormat);
   va_list args;
   va_start(args, pszFormat);
-  try {
-    FormatV(format.GetString(), args);
-  } catch (...) {
-    va_end(args);
-    throw;
-  }
-  va_end(args);
+  ArgumentsEnd end{args};
+  FormatV(format.GetString(), args);
 }
 
 void CSecStr::Format(UINT nFormatID, ...) {
@@ -146,13 +151,8 @@ void CSecStr::Format(UINT nFormatID, ...) {
   format.LoadStringW(m_pFnFindStringResourceHandle(nFormatID), nFormatID);  // missing: empty format
   va_list args;
   va_start(args, nFormatID);
-  try {
-    FormatV(format.GetString(), args);
-  } catch (...) {
-    va_end(args);
-    throw;
-  }
-  va_end(args);
+  ArgumentsEnd end{args};
+  FormatV(format.GetString(), args);
 }
 
 CSecStr CSecStr::Mid(int nFirst, int nCount) const {
