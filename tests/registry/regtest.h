@@ -9,19 +9,18 @@
 #include <string>
 #include <vector>
 
-#include "logcapture.h"
+#include "calls.h"
 
 namespace regtest {
 
-using Lines = std::vector<zqtest::LogLine>;
+using zqtest::Case;
+using zqtest::Lines;
+using zqtest::Narrow;
+using zqtest::RunCases;
+using zqtest::operator+;
 
 // A root that no open can use: a call given it proves that it opened nothing.
 inline const HKEY kBogusRoot = reinterpret_cast<HKEY>(static_cast<uintptr_t>(0x7654));
-
-inline Lines operator+(Lines first, const Lines& second) {
-  first.insert(first.end(), second.begin(), second.end());
-  return first;
-}
 
 // The lines of one call of `name`: its entry line, the details, its exit line
 // with `ret`. Details are written "name : text" unless `named` is false (the
@@ -45,29 +44,7 @@ inline Lines Rejected(const std::wstring& name, const wchar_t* section = L"0x300
   return Call(name, -3, {{1, L"Desired registry section incorrect (" + std::wstring(section) + L")"}});
 }
 
-// One row of a table: a call, its status and every line it logs (none
-// given: lines not checked). Checks of the call's outputs go inside `call`.
-struct Case {
-  const char* what;
-  std::function<int()> call;
-  int status;
-  Lines lines = {};
-};
-
-// A row whose call is one expression, named by its own text.
-#define REG_CASE(call, status, ...) {#call, [&] { return call; }, status, __VA_ARGS__}
-
-inline void RunCases(const std::vector<Case>& cases) {
-  zqtest::LogCapture log;
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    log.Clear();
-    EXPECT_EQ(c.call(), c.status);
-    if (!c.lines.empty()) {
-      EXPECT_EQ(log.Lines(), c.lines);
-    }
-  }
-}
+#define REG_CASE ZQ_CASE
 
 inline bool KeyExists(HKEY root, const std::wstring& path, REGSAM view = 0) {
   HKEY key = nullptr;
@@ -96,7 +73,5 @@ inline Stored QueryRaw(HKEY root, const std::wstring& path, const wchar_t* name,
   RegCloseKey(key);
   return stored;
 }
-
-inline std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 }  // namespace regtest
