@@ -55,8 +55,7 @@ const char* Verdict(bool met) { return met ? "met" : "MISSED"; }
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  int iterations = argc > 1 ? _wtoi(argv[1]) : 1000;
-  if (iterations <= 0) iterations = 1000;
+  int iterations = bench::Iterations(argc, argv, "zqbench", 1000);
 
   HKEY key = nullptr;
   DWORD value = 42;
@@ -87,11 +86,11 @@ int wmain(int argc, wchar_t** argv) {
   RegDeleteKeyW(HKEY_CURRENT_USER, kKey);
 
   double ratioOff = libOff / rawOff;
-  printf("registry DWORD read, %d calls per round, best of 10 alternating rounds\n", iterations);
+  printf("registry DWORD read, %d calls per round, best of 10 alternating rounds; times per call\n", iterations);
   printf("  logging off : raw %9.0f ns  library %9.0f ns  ratio %.3f (target <= 1.10: %s)\n", rawOff, libOff,
          ratioOff, Verdict(ratioOff <= 1.10));
   printf("  logging file: raw %9.0f ns  library %9.0f ns  ratio %.3f\n", rawOn, libOn, libOn / rawOn);
-  printf("vxlogLog, one call\n");
+  printf("vxlogLog, time per call\n");
   printf("  off         : %9.1f ns (target <= 50 ns: %s)\n", logOff, Verdict(logOff <= 50.0));
   printf("  to a file   : %9.1f ns (ratio on/off %.0f)\n", logOn, logOn / logOff);
   return 0;

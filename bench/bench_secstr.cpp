@@ -34,10 +34,9 @@ volatile int g_sink;
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  int iterations = argc > 1 ? _wtoi(argv[1]) : 2000;
-  if (iterations <= 0) iterations = 2000;
+  int iterations = bench::Iterations(argc, argv, "zqbench_secstr", 2000);
 
-  printf("CSecStr against CString, %d calls per round, best of 10 alternating rounds\n", iterations);
+  printf("CSecStr against CString, %d calls per round, best of 10 alternating rounds; times per call\n", iterations);
   printf("%-8s %-8s %12s %12s %7s\n", "size", "op", "CString ns", "CSecStr ns", "ratio");
   bool met = true;
   const int sizes[] = {16, 1024, 64 * 1024};

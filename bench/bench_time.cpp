@@ -81,15 +81,14 @@ void LibraryFormat() {
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-  int iterations = argc > 1 ? _wtoi(argv[1]) : 20000;
-  if (iterations <= 0) iterations = 20000;
+  int iterations = bench::Iterations(argc, argv, "zqbench_time", 20000);
 
   NsPerCallOnce(iterations / 10 + 1, [] { LibraryParse(kUtcText); });  // warm up
   Pair utc = Compare(iterations, ReferenceParse, [] { LibraryParse(kUtcText); });
   Pair offset = Compare(iterations, ReferenceOffsetParse, [] { LibraryParse(kOffsetText); });
   Pair format = Compare(iterations, ReferenceFormat, LibraryFormat);
 
-  printf("ISO 8601, %d calls per round, best of 10 alternating rounds, logging off\n", iterations);
+  printf("ISO 8601, %d calls per round, best of 10 alternating rounds, logging off; times per call\n", iterations);
   printf("  parse \"Z\" text    : reference %7.0f ns  library %7.0f ns  ratio %.2f (target <= 1.00: %s)\n",
          utc.first, utc.second, utc.second / utc.first, utc.second <= utc.first ? "met" : "MISSED");
   printf("  parse offset text : reference %7.0f ns  library %7.0f ns  ratio %.2f\n", offset.first,

@@ -5,9 +5,25 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cwchar>
 #include <type_traits>
 
 namespace bench {
+
+// The iterations argument: absent gives the default; anything but one positive
+// number prints the usage line and ends the program with 2.
+inline int Iterations(int argc, wchar_t** argv, const char* program, int fallback) {
+  if (argc == 1) return fallback;
+  wchar_t* end = argv[1];
+  long value = argc == 2 ? wcstol(argv[1], &end, 10) : 0;
+  if (argc > 2 || end == argv[1] || *end != L'\0' || value <= 0 || value > 100000000) {
+    fprintf(stderr, "usage: %s [iterations]   (calls per round, 1 to 100000000; default %d)\n", program, fallback);
+    exit(2);
+  }
+  return static_cast<int>(value);
+}
 
 inline double Now() {
   static const LARGE_INTEGER frequency = [] {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cwchar>
+#include <cwctype>
 
 namespace cli {
 namespace {
@@ -37,6 +38,56 @@ int Usage(const std::wstring& message) {
   Err(L"zqplatutil: " + message);
   Err(L"Try 'zqplatutil --help'.");
   return kExitUsage;
+}
+
+int Fail(const std::wstring& message) {
+  Err(L"zqplatutil: " + message);
+  return kExitFailed;
+}
+
+int UnknownOption(const Args& args) {
+  for (const std::wstring& arg : args) {
+    if (arg.size() > 2 && arg.compare(0, 2, L"--") == 0) return Usage(L"unknown option " + arg);
+  }
+  return 0;
+}
+
+int NoArguments(const Args& args, const wchar_t* command) {
+  if (int status = UnknownOption(args)) return status;
+  return args.empty() ? 0 : Usage(std::wstring(command) + L" takes no arguments");
+}
+
+namespace {
+std::wstring SystemText(DWORD code) {
+  wchar_t* buffer = nullptr;
+  DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                nullptr, code, 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+  std::wstring text = length && buffer ? std::wstring(buffer, length) : std::wstring();
+  LocalFree(buffer);
+  // One line without the closing full stop, to be followed by the number.
+  while (!text.empty() && (iswspace(text.back()) || text.back() == L'.')) text.pop_back();
+  for (wchar_t& c : text) {
+    if (c == L'\r' || c == L'\n') c = L' ';
+  }
+  return text.empty() ? L"unknown error" : text;
+}
+}  // namespace
+
+std::wstring Win32Text(DWORD error) { return SystemText(error) + L" (error " + std::to_wstring(error) + L")"; }
+
+std::wstring HResultText(HRESULT hr) {
+  wchar_t number[16];
+  _snwprintf(number, 16, L"0x%08lx", static_cast<unsigned long>(hr));
+  return SystemText(static_cast<DWORD>(hr)) + L" (" + number + L")";
+}
+
+std::wstring DisplayHint() {
+  wchar_t display[256];
+  DWORD length = GetEnvironmentVariableW(L"DISPLAY", display, 256);
+  if (length == 0) return L"no display: DISPLAY is not set (under Wine, set it to a running X server such as Xvfb)";
+  // Under Wine the first program of a wineserver decides whether its desktop has a display.
+  return L"no display? DISPLAY is " + std::wstring(length < 256 ? display : L"set") +
+         L": is its X server (Xvfb) running, and did the prefix's wineserver start with it?";
 }
 
 bool ParseKeyPath(const std::wstring& text, HKEY* root, std::wstring* path) {

@@ -21,6 +21,19 @@ enum Exit : int {
 void Out(const std::wstring& text);
 void Err(const std::wstring& text);
 int Usage(const std::wstring& message);  // prints message and a hint, returns kExitUsage
+// "zqplatutil: " + message on standard error; returns kExitFailed.
+int Fail(const std::wstring& message);
+// kExitUsage with "unknown option --x" for the first option left in args, else 0.
+int UnknownOption(const Args& args);
+// For a command without arguments: an option or argument left is a usage error (else 0).
+int NoArguments(const Args& args, const wchar_t* command);
+
+// A Win32 error in FormatMessageW's words, its number kept: "Access denied (error 5)".
+std::wstring Win32Text(DWORD error);
+// An HRESULT the same way: "... (0x80070583)".
+std::wstring HResultText(HRESULT hr);
+// What to check when a window cannot be shown.
+std::wstring DisplayHint();
 
 // "HKLM\Software\X" into a predefined root and the path below it.
 bool ParseKeyPath(const std::wstring& text, HKEY* root, std::wstring* path);

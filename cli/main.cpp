@@ -1,14 +1,35 @@
 // zqplatutil: a command-line front end over zqplatutilu.dll.
 #include <windows.h>
 
+#include <algorithm>
+#include <cwchar>
+#include <iterator>
+#include <vector>
+
 #include "cli.h"
 
 namespace {
 
+// Help in a reader's order; a command not named here comes last.
+const wchar_t* const kHelpOrder[] = {L"reg",    L"whoami", L"user",  L"sid",    L"token", L"drives",
+                                     L"time",   L"toast",  L"winrt", L"prompt", L"tse"};
+
 int Help() {
-  cli::Out(L"Usage: zqplatutil COMMAND [ARGS]\n");
-  for (const cli::Command& command : cli::Commands()) cli::Out(std::wstring(command.help) + L"\n");
-  cli::Out(L"  --help    this text\n");
+  std::vector<cli::Command> commands = cli::Commands();
+  auto rank = [](const cli::Command& command) {
+    size_t i = 0;
+    while (i < std::size(kHelpOrder) && wcscmp(kHelpOrder[i], command.name) != 0) ++i;
+    return i;
+  };
+  std::stable_sort(commands.begin(), commands.end(),
+                   [&](const cli::Command& a, const cli::Command& b) { return rank(a) < rank(b); });
+  cli::Out(L"Usage: zqplatutil COMMAND [ARGS]");
+  for (const cli::Command& command : commands) {
+    // A help text that opens with a heading starts a group.
+    if (command.help[0] != L' ') cli::Out(L"");
+    cli::Out(command.help);
+  }
+  cli::Out(L"\n  --help    this text\n");
   cli::Out(L"Exit codes: 0 success, 1 the library reported an error, 2 bad command line.");
   return cli::kExitOk;
 }

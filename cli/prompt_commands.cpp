@@ -32,7 +32,9 @@ int RunPrompt(Args args) {
   std::wstring title;
   bool missing = false;
   TakeOption(args, L"--title", &title, &missing);
-  if (missing || !args.empty()) return Usage(L"prompt [--title T]");
+  if (missing) return Usage(L"prompt [--title T]");
+  if (int usage = UnknownOption(args)) return usage;
+  if (!args.empty()) return Usage(L"prompt [--title T]");
 
   PromptDialog dialog(title);
   INT_PTR result = dialog.DoModal();
@@ -40,12 +42,11 @@ int RunPrompt(Args args) {
     Out(L"length: " + std::to_wstring(dialog.secret.GetLength()));
     return kExitOk;
   }
-  Err(result == IDCANCEL ? L"zqplatutil: cancelled" : L"zqplatutil: the dialog could not be shown");
-  return kExitFailed;
+  if (result == IDCANCEL) return Fail(L"cancelled");
+  return Fail(L"the password dialog could not be shown: " + DisplayHint());
 }
 
 const wchar_t kPromptHelp[] =
-    L"Secure dialog:\n"
     L"  prompt [--title T]\n"
     L"      Ask for a secret in a password dialog; print its length, never the\n"
     L"      text. Cancel exits with 1.";

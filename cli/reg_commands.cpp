@@ -5,15 +5,73 @@
 #include <cerrno>
 #include <cwchar>
 #include <cwctype>
+#include <utility>
 
 #include "cli.h"
 
 namespace cli {
 namespace {
 
-int Failed(const wchar_t* what, int status) {
-  Err(std::wstring(L"zqplatutil: ") + what + L" failed with status " + std::to_wstring(status));
-  return kExitFailed;
+// The library's statuses in words, the number kept.
+std::wstring StatusText(int status, DWORD type = REG_NONE) {
+  std::wstring number = L" (status " + std::to_wstring(status) + L")";
+  switch (status) {
+    case ZQ_REG_ERROR: return L"a system call failed" + number;
+    case ZQ_REG_MORE_DATA: return L"buffer too small, the value changed while it was read" + number;
+    case ZQ_REG_BAD_ARGUMENT: return L"the library refused the section (view)" + number;
+    case ZQ_REG_WRONG_TYPE: return L"wrong type, the library does not read " + TypeName(type) + L" values" + number;
+    default: return L"unknown status" + number;
+  }
+}
+
+std::wstring KeyText(const std::wstring& key) { return L"key '" + key + L"'"; }
+
+std::wstring ValueText(const wchar_t* value, const std::wstring& key) {
+  if (!value || !*value) return L"the default value of " + KeyText(key);
+  return L"value '" + std::wstring(value) + L"' of " + KeyText(key);
+}
+
+// The library answers -1 alike for a missing key, a missing value, an empty
+// key and a refused call: the tool looks at the key itself to tell them apart.
+struct KeyProbe {
+  LONG open = ERROR_SUCCESS;
+  LONG value = ERROR_SUCCESS;
+  DWORD subkeys = 0;
+  DWORD values = 0;
+};
+
+KeyProbe Probe(HKEY root, const std::wstring& path, const wchar_t* value, DWORD section, REGSAM access = KEY_READ) {
+  KeyProbe probe;
+  HKEY key = nullptr;
+  probe.open = RegOpenKeyExW(root, path.c_str(), 0, access | section, &key);
+  if (probe.open != ERROR_SUCCESS) return probe;
+  RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &probe.subkeys, nullptr, nullptr, &probe.values, nullptr, nullptr,
+                   nullptr, nullptr);
+  if (access & KEY_QUERY_VALUE) probe.value = RegQueryValueExW(key, value, nullptr, nullptr, nullptr, nullptr);
+  RegCloseKey(key);
+  return probe;
+}
+
+// Key missing or not to be opened: the message; else empty.
+std::wstring KeyProblem(const KeyProbe& probe, const std::wstring& key) {
+  if (probe.open == ERROR_FILE_NOT_FOUND) return KeyText(key) + L" not found (status -1)";
+  if (probe.open != ERROR_SUCCESS) return L"cannot open " + KeyText(key) + L": " + Win32Text(probe.open);
+  return L"";
+}
+
+// verb: what the tool was doing with the value, "read" or "delete".
+int ValueFailed(const wchar_t* verb, int status, DWORD type, HKEY root, const std::wstring& path,
+                const std::wstring& key, const wchar_t* value, DWORD section) {
+  if (status != ZQ_REG_ERROR) return Fail(std::wstring(L"cannot ") + verb + L" " + ValueText(value, key) + L": " + StatusText(status, type));
+  KeyProbe probe = Probe(root, path, value, section);
+  std::wstring problem = KeyProblem(probe, key);
+  if (!problem.empty()) return Fail(problem);
+  if (probe.value == ERROR_FILE_NOT_FOUND) {
+    if (!value || !*value) return Fail(KeyText(key) + L" has no default value (status -1)");
+    return Fail(L"value '" + std::wstring(value) + L"' not found in " + KeyText(key) + L" (status -1)");
+  }
+  return Fail(std::wstring(L"cannot ") + verb + L" " + ValueText(value, key) + L": " +
+              (probe.value != ERROR_SUCCESS ? Win32Text(probe.value) : StatusText(status)));
 }
 
 // Prints each string of a REG_MULTI_SZ block on its own line.
@@ -31,6 +89,7 @@ void PrintMulti(const wchar_t* data, DWORD bytes) {
 int RegGet(Args args) {
   DWORD section = 0;
   if (!TakeView(args, &section)) return Usage(L"--view takes 32 or 64");
+  if (int usage = UnknownOption(args)) return usage;
   if (args.empty() || args.size() > 2) return Usage(L"reg get ROOT\\path [VALUE] [--view 32|64]");
   HKEY root = nullptr;
   std::wstring path;
@@ -41,16 +100,12 @@ int RegGet(Args args) {
   DWORD type = 0;
   DWORD size = 0;
   int status = zqRegReadValueEx(root, path.c_str(), valueName, &type, nullptr, &size, section);
-  if (status != ZQ_REG_OK) return Failed(L"zqRegReadValueEx", status);
+  if (status != ZQ_REG_OK) return ValueFailed(L"read", status, type, root, path, args[0], valueName, section);
 
   std::vector<BYTE> data(size + sizeof(wchar_t) * 2, 0);
   if (type == REG_DWORD || type == REG_QWORD) size = type == REG_DWORD ? 4 : 8;
   status = zqRegReadValueEx(root, path.c_str(), valueName, &type, data.data(), &size, section);
-  if (status == ZQ_REG_WRONG_TYPE) {
-    Err(L"zqplatutil: the library does not read " + TypeName(type) + L" values");
-    return kExitFailed;
-  }
-  if (status != ZQ_REG_OK) return Failed(L"zqRegReadValueEx", status);
+  if (status != ZQ_REG_OK) return ValueFailed(L"read", status, type, root, path, args[0], valueName, section);
 
   switch (type) {
     case REG_DWORD: {
@@ -154,6 +209,7 @@ int RegSet(Args args) {
   if (missing) return Usage(L"--string needs a text");
   bool isBinary = TakeOption(args, L"--binary", &hex, &missing);
   if (missing) return Usage(L"--binary needs hex digits");
+  if (int usage = UnknownOption(args)) return usage;
   if (isDword + isString + isMulti + isBinary != 1 || args.size() != 2) return Usage(kSetUsage);
 
   HKEY root = nullptr;
@@ -162,14 +218,11 @@ int RegSet(Args args) {
   const wchar_t* valueName = args[1].c_str();
 
   int status = ZQ_REG_OK;
-  const wchar_t* function = nullptr;
   if (isDword) {
     DWORD value = 0;
     if (!ParseDword(dword, &value)) return Usage(L"--dword takes a number from 0 to 4294967295 (or 0x...)");
-    function = L"zqRegWriteDWORDValueEx";
     status = zqRegWriteDWORDValueEx(root, path.c_str(), valueName, value, section);
   } else if (isString) {
-    function = L"zqRegWriteStringValueEx";
     // The stored string keeps its terminator.
     status = zqRegWriteStringValueEx(root, path.c_str(), valueName, text.c_str(),
                                      static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)), section);
@@ -182,18 +235,20 @@ int RegSet(Args args) {
       block += L'\0';
     }
     block += L'\0';
-    function = L"zqRegWriteMultiStringValueEx";
     status = zqRegWriteMultiStringValueEx(root, path.c_str(), valueName, block.data(),
                                           static_cast<DWORD>(block.size() * sizeof(wchar_t)), section);
   } else {
     std::vector<BYTE> bytes;
     if (!ParseHex(hex, &bytes)) return Usage(L"--binary takes pairs of hex digits, such as 'de ad 01'");
-    function = L"zqRegWriteBinaryValueEx";
     status = zqRegWriteBinaryValueEx(root, path.c_str(), valueName, bytes.data(), static_cast<DWORD>(bytes.size()),
                                      section);
   }
-  if (status != ZQ_REG_OK) return Failed(function, status);
-  return kExitOk;
+  if (status == ZQ_REG_OK) return kExitOk;
+  std::wstring what = L"cannot write " + ValueText(valueName, args[0]) + L": ";
+  if (status != ZQ_REG_ERROR) return Fail(what + StatusText(status));
+  KeyProbe probe = Probe(root, path, valueName, section, KEY_SET_VALUE);
+  if (probe.open != ERROR_SUCCESS && probe.open != ERROR_FILE_NOT_FOUND) return Fail(what + Win32Text(probe.open));
+  return Fail(what + L"the key could not be created or the value not written (status -1)");
 }
 
 // Lists with the count asked first; lists again with more room when the key
@@ -214,6 +269,16 @@ bool ListAll(ListFn list, std::vector<Element>* elements, const Element& blank, 
   return true;
 }
 
+int ListFailed(int status, HKEY root, const std::wstring& path, const std::wstring& key, DWORD section, bool values) {
+  std::wstring what = values ? L"values" : L"subkeys";
+  if (status != ZQ_REG_ERROR) return Fail(L"cannot list the " + what + L" of " + KeyText(key) + L": " + StatusText(status));
+  KeyProbe probe = Probe(root, path, nullptr, section);
+  std::wstring problem = KeyProblem(probe, key);
+  if (!problem.empty()) return Fail(problem);
+  if ((values ? probe.values : probe.subkeys) == 0) return Fail(KeyText(key) + L" has no " + what + L" (status -1)");
+  return Fail(L"cannot list the " + what + L" of " + KeyText(key) + L": " + StatusText(status));
+}
+
 int RegLs(Args args) {
   DWORD section = 0;
   if (!TakeView(args, &section)) return Usage(L"--view takes 32 or 64");
@@ -223,6 +288,7 @@ int RegLs(Args args) {
   bool filtered = TakeOption(args, L"--type", &typeText, &missing);
   if (missing) return Usage(L"--type needs a registry type");
   if (filtered && !values) return Usage(L"--type goes with --values");
+  if (int usage = UnknownOption(args)) return usage;
   if (args.size() != 1) return Usage(L"reg ls ROOT\\path [--values [--type T]] [--view 32|64]");
   HKEY root = nullptr;
   std::wstring path;
@@ -236,7 +302,7 @@ int RegLs(Args args) {
     auto list = [&](ZQ_REG_SUBKEY_SLOT* array, int* count) {
       return zqRegListKeysEx(root, path.c_str(), array, count, section);
     };
-    if (!ListAll(list, &slots, ZQ_REG_SUBKEY_SLOT{}, &status)) return Failed(L"zqRegListKeysEx", status);
+    if (!ListAll(list, &slots, ZQ_REG_SUBKEY_SLOT{}, &status)) return ListFailed(status, root, path, args[0], section, false);
     for (const ZQ_REG_SUBKEY_SLOT& slot : slots) Out(slot.szName);
     return kExitOk;
   }
@@ -248,12 +314,16 @@ int RegLs(Args args) {
   auto list = [&](ZQ_REG_VALUE_ENTRY* array, int* count) {
     return zqRegListValueNamesEx(root, path.c_str(), array, count, filter, section);
   };
-  if (!ListAll(list, &entries, blank, &status)) return Failed(L"zqRegListValueNamesEx", status);
+  if (!ListAll(list, &entries, blank, &status)) return ListFailed(status, root, path, args[0], section, true);
+  std::vector<std::pair<std::wstring, DWORD>> rows;
+  size_t width = 0;
   for (const ZQ_REG_VALUE_ENTRY& entry : entries) {
     if (entry.dwType == ZQ_REG_ANY_TYPE) continue;
-    std::wstring name = entry.szName[0] ? entry.szName : L"(default)";
-    Out(name + L"  " + TypeName(entry.dwType));
+    rows.emplace_back(entry.szName[0] ? entry.szName : L"(default)", entry.dwType);
+    width = std::max(width, rows.back().first.size());
   }
+  // The type column starts at the same place on every line.
+  for (const auto& row : rows) Out(row.first + std::wstring(width - row.first.size() + 2, L' ') + TypeName(row.second));
   return kExitOk;
 }
 
@@ -262,6 +332,7 @@ int RegDel(Args args) {
   bool viewGiven = std::find(args.begin(), args.end(), L"--view") != args.end();
   if (!TakeView(args, &section)) return Usage(L"--view takes 32 or 64");
   bool tree = TakeFlag(args, L"--tree");
+  if (int usage = UnknownOption(args)) return usage;
   if (args.empty() || args.size() > 2 || (tree && args.size() == 2)) {
     return Usage(L"reg del ROOT\\path [VALUE] [--tree] [--view 32|64]");
   }
@@ -270,14 +341,23 @@ int RegDel(Args args) {
   if (!ParseKeyPath(args[0], &root, &path)) return Usage(L"unknown registry root in '" + args[0] + L"'");
 
   if (args.size() == 2) {
-    int status = zqRegDeleteValue(root, path.c_str(), args[1].c_str(), section);
-    return status == ZQ_REG_OK ? kExitOk : Failed(L"zqRegDeleteValue", status);
+    const wchar_t* value = args[1].c_str();
+    int status = zqRegDeleteValue(root, path.c_str(), value, section);
+    if (status == ZQ_REG_OK) return kExitOk;
+    return ValueFailed(L"delete", status, REG_NONE, root, path, args[0], value, section);
   }
   // The library deletes a key in the 32-bit view when given no view; the tool
   // deletes where its other commands look by default, the 64-bit view.
   if (!viewGiven && !tree) section = KEY_WOW64_64KEY;
   int status = zqRegDeleteKey(root, path.c_str(), tree ? 1 : 0, section);
-  return status == ZQ_REG_OK ? kExitOk : Failed(L"zqRegDeleteKey", status);
+  if (status == ZQ_REG_OK) return kExitOk;
+  std::wstring what = L"cannot delete " + KeyText(args[0]) + L": ";
+  if (status != ZQ_REG_ERROR) return Fail(what + StatusText(status));
+  KeyProbe probe = Probe(root, path, nullptr, section);
+  std::wstring problem = KeyProblem(probe, args[0]);
+  if (!problem.empty()) return Fail(problem);
+  if (!tree && probe.subkeys > 0) return Fail(what + L"it has subkeys (give --tree to delete them too) (status -1)");
+  return Fail(what + StatusText(status));
 }
 
 int RunReg(Args args) {

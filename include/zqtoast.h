@@ -17,6 +17,26 @@
 // The bridge's user-interface mode; its values are the bridge's (0: unknown).
 enum PLATUTIL_UI_MODE : int;
 
+// The values the bridge gives. The bridge's own header defines the same two
+// enumerations; a unit that uses both includes that header first.
+#ifndef VXTOASTBRIDGE_API
+// What zqGetUIMode answers.
+enum PLATUTIL_UI_MODE : int {
+  PLATUTIL_UI_MODE_UNKNOWN = 0,  // the bridge cannot tell (or cannot be asked)
+  PLATUTIL_UI_MODE_DESKTOP = 1,  // mouse and keyboard desktop
+  PLATUTIL_UI_MODE_TABLET = 2,   // touch-first tablet mode
+};
+
+// What IVXToastManager::ShowToast returns: why the toast went away.
+enum VX_TOAST_EXIT_REASON : int {
+  VX_TOAST_EXIT_NONE = 0,       // never shown (the display failed)
+  VX_TOAST_EXIT_HIDDEN = 1,     // HideToast reached the displaying thread
+  VX_TOAST_EXIT_TIMED_OUT = 2,  // its display time ran out
+  VX_TOAST_EXIT_DISMISSED = 3,  // the user closed it (right click, Escape)
+  VX_TOAST_EXIT_ACTIVATED = 4,  // the user clicked it
+};
+#endif
+
 namespace ZQ::Framework {
 
 class ZQPLATUTIL_API IVXToastManager {

@@ -8,7 +8,8 @@ for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 if ((${#missing[@]})); then
-  echo "Installing: ${missing[*]}"
+  # Progress on a terminal only: CI logs stay quiet.
+  [ -t 1 ] && echo "[setup] Installing packages (apt-get, a minute or more): ${missing[*]}"
   sudo_cmd=()
   [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
   "${sudo_cmd[@]}" apt-get update -qq

@@ -2,7 +2,9 @@
 # check_cli_docs.sh SOURCE_DIR WINERUN ZQPLATUTIL_EXE
 # Every command that cli/*_commands.cpp registers is described by
 # `zqplatutil --help` and in README.md's command-line section (a row of its
-# table and an example); --help exits with 0, an unknown
+# table and an example); every command line of --help (with its subcommand,
+# such as "reg get") has an example in docs/cli.md, which README.md links;
+# --help exits with 0, an unknown
 # command and a command given arguments it cannot take exit with 2 (usage).
 set -euo pipefail
 src=$1 winerun=$2 exe=$3
@@ -35,9 +37,22 @@ for name in "${names[@]}"; do
   [ -z "$out" ] || fail "'$name' with surplus arguments wrote to standard output: $out"
 done
 
+# docs/cli.md: an example of every usage line of --help.
+page="$src/docs/cli.md"
+if [ -f "$page" ]; then
+  mapfile -t usages < <(sed -nE 's/^  ([a-z][a-z0-9-]*)( ([a-z][a-z-]*))?( .*)?$/\1 \3/p' <<<"$help" | sed 's/ *$//' | sort -u)
+  ((${#usages[@]} >= ${#names[@]})) || fail "--help has only ${#usages[@]} usage lines"
+  for usage in "${usages[@]}"; do
+    grep -Eq "zqplatutil(\.exe)? $usage( |\$)" "$page" || fail "docs/cli.md shows no example of '$usage'"
+  done
+else
+  fail "docs/cli.md is missing"
+fi
+grep -q '(docs/cli\.md)' "$src/README.md" || fail "README.md does not link docs/cli.md"
+
 status=0
 "$winerun" "$exe" no-such-command >/dev/null 2>&1 </dev/null || status=$?
 ((status == 2)) || fail "an unknown command exited with $status, not 2"
 
 ((failures == 0)) || exit 1
-echo "${#names[@]} commands documented in --help and README.md"
+echo "${#names[@]} commands documented in --help, README.md and docs/cli.md (${#usages[@]} usage lines)"

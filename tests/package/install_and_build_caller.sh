@@ -7,7 +7,6 @@ set -euo pipefail
 src=$1 build=$2 work=$3
 prefix=$work/prefix
 caller_build=$work/caller
-toolchain=$src/cmake/mingw-w64-x86_64-posix.cmake
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 rm -rf "$work"
@@ -19,7 +18,7 @@ for file in bin/zqplatutilu.dll bin/vxlogu64.dll bin/vx.cext.dll bin/vx.platutil
             lib/libzqplatutilu.dll.a lib/libvxlogu64.dll.a lib/libzq_mfc.a lib/zqplatutilu.lib lib/zqplatutilu.def \
             include/zqexport.h include/zqregistry.h include/zqsecstr.h include/zqsecuredialog.h \
             include/zqtoast.h include/zqsecalloc.h include/zqcom.h \
-            include/zqmfc.h include/zqatlstr.h include/zqafxwin.h include/vxlog.h \
+            include/zqmfc.h include/zqatlstr.h include/zqafxwin.h include/vxlog.h include/vxcext.h \
             lib/cmake/zqplatutil/zqplatutilConfig.cmake lib/cmake/zqplatutil/zqplatutilConfigVersion.cmake \
             lib/cmake/zqplatutil/zqplatutilTargets.cmake; do
   [ -f "$prefix/$file" ] || fail "not installed: $file"
@@ -69,20 +68,23 @@ echo "$c_output"
 zqSysCompareISO8601: -1
 zqSysGetUserSIDA: 1332" ] || fail "unexpected output of c_caller"
 
-# The caller project, found through the package.
-cmake -S "$src/examples/caller" -B "$caller_build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-      -DCMAKE_BUILD_TYPE=Release -Dzqplatutil_DIR="$prefix/lib/cmake/zqplatutil" >"$work/configure.log" 2>&1 \
-  || { cat "$work/configure.log"; fail "configure of the caller"; }
-cmake --build "$caller_build" >"$work/build.log" 2>&1 || { cat "$work/build.log"; fail "build of the caller"; }
-if grep -i "warning" "$work/build.log"; then fail "the caller builds with warnings"; fi
+# The caller project, built and run with the commands of its README.md (its
+# "Build and run" block) from the source root, into this work folder.
+block=$(awk '/^## /{inside = ($0 == "## Build and run")} inside' "$src/examples/caller/README.md" \
+        | awk '/^```sh$/{on = 1; next} /^```$/{if (on) exit} on')
+grep -q 'cmake --build' <<<"$block" || fail "examples/caller/README.md has no build commands"
+# The README's own folders become the test's.
+commands=$(grep -vE '^(prefix|out)=' <<<"$block" | sed 's|^build/winerun|"$build/winerun"|')
+status=0
+(cd "$src" && prefix=$prefix out=$caller_build build=$build bash -euo pipefail -c "$commands") >"$work/caller.log" 2>&1 \
+  || status=$?
+((status == 0)) || { cat "$work/caller.log"; fail "the caller's README commands failed with $status"; }
+if grep -i "warning" "$work/caller.log"; then fail "the caller builds with warnings"; fi
 for dll in zqplatutilu.dll vxlogu64.dll vx.cext.dll vx.platutil.winrt.dll; do
   [ -f "$caller_build/$dll" ] || fail "$dll not copied beside the caller"
 done
-
-# Run it from its own folder: the installed DLLs beside it, none of the build's.
-cd "$caller_build"
-output=$("$build/winerun" ./zqcaller.exe | tr -d '\r') || { echo "$output"; fail "zqcaller exited with $?"; }
-echo "$output"
+output=$(tr -d '\r' <"$work/caller.log")
+echo "$output" | grep -v '^\[' || true
 expect() { grep -Eq "$1" <<<"$output" || fail "no line matching '$1'"; }
 expect '^CurrentVersion: [0-9]+\.[0-9]+$'
 expect '^user: [^\\]+\\[^\\]+$'
