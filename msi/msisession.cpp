@@ -21,9 +21,9 @@ bool FormatPath(PathBuffer& out, const wchar_t* format, ...) {
 }
 
 UINT ReadCustomActionData(MSIHANDLE session, UniqueModule& installer, PathBuffer& data) {
-  installer = UniqueModule::Load(L"msi.dll");
+  installer = LoadModule(L"msi.dll");
   if (!installer) return GetLastError();
-  auto getProperty = installer.Proc<MsiGetPropertyFn>("MsiGetPropertyW");
+  auto getProperty = ProcAs<MsiGetPropertyFn>(installer.get(), "MsiGetPropertyW");
   if (!getProperty) return GetLastError();
 
   DWORD size = kPathChars;

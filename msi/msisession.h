@@ -7,7 +7,7 @@
 
 #include <cstdarg>
 
-#include "uniquemodule.h"
+#include "unique.h"
 
 namespace zq::msi {
 

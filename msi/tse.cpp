@@ -4,7 +4,7 @@
 #include <cwchar>
 
 #include "msisession.h"
-#include "regframe.h"
+#include "unique.h"
 #include "zqmsi.h"
 
 namespace zq::msi {
@@ -23,7 +23,7 @@ BOOL HasTerminalSuite() {
 
 DWORD TerminalServerRegistryCheck() {
   DWORD result = ZQ_TSE_UNKNOWN;
-  zq::reg::UniqueKey key;
+  zq::UniqueKey key;
   if (RegOpenKeyW(HKEY_LOCAL_MACHINE, kTerminalServerKey, key.put()) != ERROR_SUCCESS) return result;
 
   // Type and size first: only a REG_DWORD is read into the number.
@@ -48,9 +48,9 @@ UINT PublishTerminalServices(MSIHANDLE session, DWORD result) {
   wchar_t text[64] = {};
   _snwprintf(text, 63, L"%d", static_cast<int>(result));
 
-  UniqueModule installer = UniqueModule::Load(L"msi.dll");
+  UniqueModule installer = LoadModule(L"msi.dll");
   if (!installer) return result;
-  if (auto setProperty = installer.Proc<MsiSetPropertyFn>("MsiSetPropertyW")) {
+  if (auto setProperty = ProcAs<MsiSetPropertyFn>(installer.get(), "MsiSetPropertyW")) {
     setProperty(session, L"TSE_ENABLED", text);
   }
   return result;

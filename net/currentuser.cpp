@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "netowners.h"
+#include "netinternal.h"
 #include "nettext.h"
 #include "zqlog.h"
 #include "zqnet.h"
@@ -128,7 +128,7 @@ DWORD LookupProcessUser(wchar_t* pszUser, DWORD* pcchUser, wchar_t* pszDomain, D
       return status;
     }
   }
-  UniqueProcessHeapBlock<TOKEN_USER> tokenUser(
+  UniqueHeap<TOKEN_USER> tokenUser(
       static_cast<TOKEN_USER*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size)));
   if (!tokenUser) {
     log::Line(log::kError, L"%s can't allocate memory for TOKEN_USER structure", kProcessUser);

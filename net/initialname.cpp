@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "netowners.h"
+#include "netinternal.h"
 #include "nettext.h"
 #include "zqlog.h"
 #include "zqnet.h"
@@ -19,10 +19,10 @@ constexpr DWORD kProfilePathBytes = 255;
 BoolOutcome InitialUserName(const wchar_t* user, const wchar_t* domain, wchar_t* buffer, DWORD* count) {
   if (!*user) return BoolOutcome::Failure(ERROR_INVALID_PARAMETER);
 
-  UniqueProcessHeapBlock<void> sid;
+  UniqueHeap<void> sid;
   if (!zqNetLookupUserNameW(user, domain, sid.put())) return BoolOutcome::Failure(GetLastError());
 
-  UniqueLocalBlock<wchar_t> sidText;
+  UniqueLocal<wchar_t> sidText;
   if (!ConvertSidToStringSidW(sid.get(), sidText.put())) {
     DWORD error = GetLastError();
     log::Line(log::kError, L"zqNetGetInitialUserNameBeforeRenameW Cannot convert sid to string sid");

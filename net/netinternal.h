@@ -3,6 +3,10 @@
 #pragma once
 
 #include <windows.h>
+#include <ntsecapi.h>
+#include <wtsapi32.h>
+
+#include "unique.h"
 
 namespace zq::net {
 
@@ -15,6 +19,38 @@ inline constexpr const wchar_t kSystemDomainCacheKeyW[] =
     L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\DomainCache";
 inline constexpr const char kSystemDomainCacheKeyA[] =
     "Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\DomainCache";
+
+// What the account functions take from the authority and the session manager.
+using UniqueLsaPolicy = Unique<LSA_HANDLE, LsaClose>;
+template <typename T>
+using UniqueLsaBuffer = Unique<T*, LsaFreeMemory>;
+template <typename T>
+using UniqueWtsBuffer = Unique<T*, WTSFreeMemory>;
+
+// The outcome of a BOOL function that reports its reason through the thread's
+// last error. Deliver() runs last, after every owner is released and the exit
+// line is written, so that none of those calls changes what the caller reads.
+class BoolOutcome {
+ public:
+  static BoolOutcome Success() { return BoolOutcome(TRUE, false, 0); }
+  static BoolOutcome SuccessWithError(DWORD error) { return BoolOutcome(TRUE, true, error); }
+  static BoolOutcome Failure(DWORD error) { return BoolOutcome(FALSE, true, error); }
+  // A failure that sets no last error of its own: the caller's stays.
+  static BoolOutcome FailureWithoutError() { return BoolOutcome(FALSE, false, 0); }
+
+  bool Succeeded() const { return result_ != FALSE; }
+  BOOL Deliver(DWORD callerError) const {
+    SetLastError(hasError_ ? error_ : callerError);
+    return result_;
+  }
+
+ private:
+  BoolOutcome(BOOL result, bool hasError, DWORD error) : result_(result), hasError_(hasError), error_(error) {}
+  BOOL result_;
+  bool hasError_;
+  DWORD error_;
+};
+
 
 }  // namespace zq::net
 

@@ -8,7 +8,6 @@
 #include <string>
 
 #include "netinternal.h"
-#include "netowners.h"
 #include "nettext.h"
 #include "zqlog.h"
 #include "zqnet.h"
@@ -175,10 +174,10 @@ template <typename Char>
 BoolOutcome TranslateUpn(const Char* upn, Char* buffer, DWORD* count) {
   if (!upn || !count) return BoolOutcome::Failure(ERROR_INVALID_PARAMETER);
 
-  UniqueModule secur32 = UniqueModule::Load(L"Secur32.dll");
+  UniqueModule secur32 = LoadModule(L"Secur32.dll");
   if (!secur32) return BoolOutcome::Failure(ERROR_FILE_NOT_FOUND);
   auto translate =
-      secur32.Proc<typename Api<Char>::TranslateFunction>(Api<Char>::kTranslateName);
+      ProcAs<typename Api<Char>::TranslateFunction>(secur32.get(), Api<Char>::kTranslateName);
   if (!translate) return BoolOutcome::Failure(ERROR_FILE_NOT_FOUND);
 
   const DWORD capacity = *count;

@@ -7,7 +7,6 @@
 #include <string>
 
 #include "netinternal.h"
-#include "netowners.h"
 #include "nettext.h"
 #include "zqlog.h"
 #include "zqnet.h"
@@ -73,12 +72,12 @@ BoolOutcome LookupUserName(const wchar_t* user, const wchar_t* domain, PSID* ppS
     return BoolOutcome::Failure(status);
   }
 
-  UniqueModule advapi = UniqueModule::Load(L"Advapi32.dll");
+  UniqueModule advapi = LoadModule(L"Advapi32.dll");
   if (!advapi) {
     log::Line(log::kError, L"zqNetLookupUserNameW : LoadLibrary(Advapi32.dll) failed");
     return LookupThroughUserCache(user, domain, ppSid);
   }
-  auto lookupNames = advapi.Proc<LsaLookupNames2Function>("LsaLookupNames2");
+  auto lookupNames = ProcAs<LsaLookupNames2Function>(advapi.get(), "LsaLookupNames2");
   if (!lookupNames) {
     log::Line(log::kError, L"zqNetLookupUserNameW GetProcAddress LsaLookupNames2() Failed");
     return LookupThroughUserCache(user, domain, ppSid);
@@ -100,7 +99,7 @@ BoolOutcome LookupUserName(const wchar_t* user, const wchar_t* domain, PSID* ppS
     return LookupThroughUserCache(user, domain, ppSid);
   }
   const DWORD length = GetLengthSid(found);
-  UniqueProcessHeapBlock<void> copy(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, length));
+  UniqueHeap<void> copy(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, length));
   if (!copy) {
     log::Line(log::kError, L"zqNetLookupUserNameW Can't allocate memory for SID");
     *ppSid = nullptr;
@@ -127,7 +126,7 @@ BoolOutcome AddSidToUserCache(const wchar_t* user, const wchar_t* domain, PSID s
     log::Line(log::kError, L"zqNetAddSidToUserCacheW Can't open UserCache key");
     return BoolOutcome::Failure(rc);
   }
-  UniqueLocalBlock<wchar_t> sidText;
+  UniqueLocal<wchar_t> sidText;
   if (!ConvertSidToStringSidW(sid, sidText.put())) {
     DWORD error = GetLastError();
     log::Line(log::kError, L"zqNetAddSidToUserCacheW Cannot convert sid to string sid");
@@ -160,7 +159,7 @@ BoolOutcome GetSidFromUserCache(const wchar_t* user, const wchar_t* domain, PSID
     return BoolOutcome::Failure(rc);
   }
   // Room for a terminator of our own: stored text need not end in one.
-  UniqueProcessHeapBlock<wchar_t> text(
+  UniqueHeap<wchar_t> text(
       static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, bytes + sizeof(wchar_t))));
   if (!text) {
     log::Line(log::kError, L"zqNetGetSidFromUserCacheW Allocation error!!!");
@@ -173,14 +172,14 @@ BoolOutcome GetSidFromUserCache(const wchar_t* user, const wchar_t* domain, PSID
   }
   text.get()[bytes / sizeof(wchar_t)] = L'\0';
 
-  UniqueLocalBlock<void> converted;
+  UniqueLocal<void> converted;
   if (!ConvertStringSidToSidW(text.get(), converted.put())) {
     DWORD error = GetLastError();
     log::Line(log::kError, L"zqNetGetSidFromUserCacheW Can't convert string sid to valid sid");
     return BoolOutcome::Failure(error);
   }
   const DWORD length = GetLengthSid(converted.get());
-  UniqueProcessHeapBlock<void> copy(HeapAlloc(GetProcessHeap(), 0, length));
+  UniqueHeap<void> copy(HeapAlloc(GetProcessHeap(), 0, length));
   if (!copy) {
     log::Line(log::kError, L"zqNetGetSidFromUserCacheW Allocation error!!!");
     return BoolOutcome::Failure(ERROR_NOT_ENOUGH_MEMORY);

@@ -1,10 +1,7 @@
 // Deletion of one value, of one key, and of a key's subtree.
-#include "regdelete.h"
-
 #include <cwchar>
 
 #include "regframe.h"
-#include "uniquemodule.h"
 
 namespace zq::reg {
 namespace {
@@ -16,31 +13,27 @@ constexpr size_t kChildPathCch = 780;  // "parent\child" with terminator
 using DeleteKeyExFn = LSTATUS(WINAPI*)(HKEY, const wchar_t*, REGSAM, DWORD);
 using DeleteTreeFn = LSTATUS(WINAPI*)(HKEY, const wchar_t*);
 
-FARPROC PlatformLookup(HMODULE module, const char* name) { return GetProcAddress(module, name); }
-
-}  // namespace
-
-int DeleteKeyResolvedBy(ProcLookup lookup, HKEY root, const wchar_t* key, BYTE recursive, DWORD section) {
+// Without a section of its own the deletion goes to the 32-bit view.
+int DeleteKey(HKEY root, const wchar_t* key, BYTE recursive, DWORD section) {
   Call call(L"zqRegDeleteKey", section);
   if (!call.SectionAccepted()) return call.Finish(kBadArgument);
   if (!key) {
     ZQ_LOG_NAMED(call.Log(), log::kDetail, "pszKey is NULL");
     return call.Finish(kBadArgument);
   }
-  // Without a section of its own the deletion goes to the 32-bit view.
   const DWORD view = section != 0 ? section : KEY_WOW64_32KEY;
 
-  UniqueModule advapi = UniqueModule::Load(L"Advapi32.dll");
+  UniqueModule advapi = LoadModule(L"Advapi32.dll");
   if (!advapi) {
     ZQ_LOG_NAMED(call.Log(), log::kDetail, "LoadLibrary(Advapi32.dll) failed");
     return call.Finish(kSystemError);
   }
 
   int status = kSystemError;
-  auto deleteKeyEx = UniqueModule::Cast<DeleteKeyExFn>(lookup(advapi.get(), "RegDeleteKeyExW"));
+  auto deleteKeyEx = ProcAs<DeleteKeyExFn>(advapi.get(), "RegDeleteKeyExW");
   DeleteTreeFn deleteTree = nullptr;
   if (deleteKeyEx && recursive == kFlagSet) {
-    deleteTree = UniqueModule::Cast<DeleteTreeFn>(lookup(advapi.get(), "RegDeleteTreeW"));
+    deleteTree = ProcAs<DeleteTreeFn>(advapi.get(), "RegDeleteTreeW");
   }
 
   if (deleteKeyEx && recursive != kFlagSet) {
@@ -65,6 +58,7 @@ int DeleteKeyResolvedBy(ProcLookup lookup, HKEY root, const wchar_t* key, BYTE r
   return call.Finish(status);
 }
 
+}  // namespace
 }  // namespace zq::reg
 
 using namespace zq::reg;
@@ -89,7 +83,7 @@ extern "C" int zqRegDeleteValue(HKEY hRoot, const wchar_t* pszKey, const wchar_t
 }
 
 extern "C" int zqRegDeleteKey(HKEY hRoot, const wchar_t* pszKey, BYTE bRecursive, DWORD dwSection) {
-  return DeleteKeyResolvedBy(PlatformLookup, hRoot, pszKey, bRecursive, dwSection);
+  return DeleteKey(hRoot, pszKey, bRecursive, dwSection);
 }
 
 // No entry line: it is also the recursive step of its own walk and the

@@ -1,13 +1,16 @@
 // What every registry operation shares: the status codes, the section check
-// that comes before anything else, the key owner and the exit line.
+// that comes before anything else and the exit line.
 #pragma once
 
 #include <windows.h>
 
+#include "unique.h"
 #include "zqlog.h"
 #include "zqregistry.h"
 
 namespace zq::reg {
+
+using zq::UniqueKey;
 
 enum Status : int {
   kOk = ZQ_REG_OK,
@@ -21,29 +24,6 @@ enum Status : int {
 constexpr bool IsAcceptedSection(DWORD section) {
   return (section & ~DWORD{0x300}) == 0 && section != 0x300;
 }
-
-// Owns an opened registry key; closes it on every path.
-class UniqueKey {
- public:
-  UniqueKey() = default;
-  ~UniqueKey() { reset(); }
-  UniqueKey(const UniqueKey&) = delete;
-  UniqueKey& operator=(const UniqueKey&) = delete;
-
-  HKEY get() const { return key_; }
-  // For the system call that opens the key.
-  HKEY* put() {
-    reset();
-    return &key_;
-  }
-  void reset() {
-    if (key_) RegCloseKey(key_);
-    key_ = nullptr;
-  }
-
- private:
-  HKEY key_ = nullptr;
-};
 
 // One registry operation: entry line on construction, the section check,
 // the access mask it implies, and the "name : ret=(%d)" exit line.

@@ -1,7 +1,7 @@
 // The walk over the fixed drives and the system drive.
 #include <string>
 
-#include "owners.h"
+#include "unique.h"
 #include "zqlog.h"
 #include "zqsys.h"
 
@@ -53,7 +53,7 @@ int GetFixedDrive(std::basic_string<Char>& drive) {
     log::Line(log::kError, L"GetFixedDrive Unable to retrieve drives (%d)", status);
     return op.Exit(status, L"%s (%d)");
   }
-  UniqueCalloc<Char> list = CallocArray<Char>(size);
+  UniqueCrt<Char> list = CallocArray<Char>(size);
   if (!list) {
     log::Line(log::kError, L"GetFixedDrive Memory allocation failed (%d bytes)", static_cast<int>(size * sizeof(Char)));
     return op.Exit(static_cast<int>(ERROR_NOT_ENOUGH_MEMORY), L"%s (%d)");
@@ -107,7 +107,7 @@ int GetSystemDrive(std::basic_string<Char>& drive) {
     log::Line(log::kError, L"zqSysGetSystemDrive Unable to get the SystemDrive environment variable (%d)", status);
     return status;
   }
-  UniqueCalloc<Char> value = CallocArray<Char>(size);
+  UniqueCrt<Char> value = CallocArray<Char>(size);
   if (!value) {
     log::Line(log::kError, L"zqSysGetSystemDrive Memory allocation failed (%d bytes)",
               static_cast<int>(size * sizeof(Char)));

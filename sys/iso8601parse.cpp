@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "iso8601.h"
-#include "owners.h"
+#include "unique.h"
 #include "zqlog.h"
 #include "zqsys.h"
 
@@ -176,7 +176,7 @@ namespace {
 using TzLocalToSystemFn = BOOL(WINAPI*)(const TIME_ZONE_INFORMATION*, const SYSTEMTIME*, SYSTEMTIME*);
 
 // A component of the text in a working buffer of its own.
-DWORD CopyPart(std::wstring_view part, UniqueCalloc<wchar_t>& copy) {
+DWORD CopyPart(std::wstring_view part, UniqueCrt<wchar_t>& copy) {
   copy = CallocArray<wchar_t>(part.size() + 1);
   if (!copy) return ERROR_NOT_ENOUGH_MEMORY;
   if (wcsncpy_s(copy.get(), part.size() + 1, part.data(), part.size()) != 0) return ERROR_CANNOT_COPY;
@@ -217,7 +217,7 @@ Parts Split(const wchar_t* text) {
 
 // Fields given as local time at a fixed offset from UTC, into UTC.
 DWORD ApplyOffset(const Parts& parts, SYSTEMTIME* out) {
-  UniqueCalloc<wchar_t> offsetCopy;
+  UniqueCrt<wchar_t> offsetCopy;
   DWORD status = CopyPart(parts.offset, offsetCopy);
   if (status != ERROR_SUCCESS) return status;
   TIME_ZONE_INFORMATION zone = {};
@@ -225,13 +225,13 @@ DWORD ApplyOffset(const Parts& parts, SYSTEMTIME* out) {
   if (status != ERROR_SUCCESS) return status;
 
   // Loaded by name at run time, and released before the call returns.
-  UniqueModule kernel32 = UniqueModule::Load(L"kernel32.dll");
+  UniqueModule kernel32 = LoadModule(L"kernel32.dll");
   if (!kernel32) {
     status = GetLastError();
     log::Line(log::kError, L"zqSysISO8601ToSystemTime : LoadLibrary(kernel32.dll) failed");
     return status;
   }
-  auto toSystemTime = kernel32.Proc<TzLocalToSystemFn>("TzSpecificLocalTimeToSystemTime");
+  auto toSystemTime = ProcAs<TzLocalToSystemFn>(kernel32.get(), "TzSpecificLocalTimeToSystemTime");
   if (!toSystemTime) {
     status = GetLastError();
     log::Line(log::kError, L"zqSysISO8601ToSystemTime GetProcAddress TzSpecificLocalTimeToSystemTime() Failed");
@@ -258,14 +258,14 @@ DWORD ToSystemTime(const wchar_t* text, SYSTEMTIME* out) {
   *out = SYSTEMTIME{};
   Parts parts = Split(text);
 
-  UniqueCalloc<wchar_t> dateCopy;
+  UniqueCrt<wchar_t> dateCopy;
   DWORD status = CopyPart(parts.date, dateCopy);
   if (status != ERROR_SUCCESS) return status;
   status = zqSysParseISO8601Date(dateCopy.get(), out);
   if (status != ERROR_SUCCESS) return status;
 
   if (parts.hasTime) {
-    UniqueCalloc<wchar_t> timeCopy;
+    UniqueCrt<wchar_t> timeCopy;
     status = CopyPart(parts.time, timeCopy);
     if (status != ERROR_SUCCESS) return status;
     status = zqSysParseISO8601Time(timeCopy.get(), out);

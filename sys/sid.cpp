@@ -1,7 +1,7 @@
 // Account SIDs, SIDs as text and the user of a token as text.
 #include <string>
 
-#include "owners.h"
+#include "unique.h"
 #include "zqlog.h"
 #include "zqsys.h"
 
@@ -50,7 +50,7 @@ DWORD GetUserSid(const std::basic_string<Char>& user, const std::basic_string<Ch
 
   // The SID goes to the caller as soon as it exists, whatever happens next.
   sid = std::calloc(sidSize, 1);
-  UniqueCalloc<Char> domainName = CallocArray<Char>(domainSize);
+  UniqueCrt<Char> domainName = CallocArray<Char>(domainSize);
   if (!sid || !domainName) {
     log::Line(log::kError, L"zqSysGetUserSID Memory allocation failed\n");
     return op.Exit(DWORD{ERROR_NOT_ENOUGH_MEMORY}, L"%s (%d)");
@@ -141,7 +141,7 @@ BOOL ObtainSid(HANDLE token, Char* text, DWORD* size) {
   if (GetTokenInformation(token, TokenUser, nullptr, 0, &needed)) return TRUE;
   if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return FALSE;
 
-  UniqueLocal buffer(LocalAlloc(LPTR, needed));
+  UniqueLocal<void> buffer(LocalAlloc(LPTR, needed));
   if (!buffer) return FALSE;
   if (!GetTokenInformation(token, TokenUser, buffer.get(), needed, &needed)) return FALSE;
   return ConvertSid(static_cast<TOKEN_USER*>(buffer.get())->User.Sid, text, size);

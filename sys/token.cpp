@@ -1,7 +1,7 @@
 // Integrity level and app-container state of the calling process's token.
 #include "token.h"
 
-#include "owners.h"
+#include "unique.h"
 #include "zqlog.h"
 #include "zqsys.h"
 
@@ -38,7 +38,7 @@ DWORD IntegrityLevelOf(HANDLE process) {
   DWORD size = 0;
   if (!GetTokenInformation(token.get(), TokenIntegrityLevel, nullptr, 0, &size) &&
       GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
-    UniqueLocal buffer(LocalAlloc(LMEM_FIXED, size));
+    UniqueLocal<void> buffer(LocalAlloc(LMEM_FIXED, size));
     if (buffer) {
       if (GetTokenInformation(token.get(), TokenIntegrityLevel, buffer.get(), size, &size)) {
         PSID label = static_cast<TOKEN_MANDATORY_LABEL*>(buffer.get())->Label.Sid;

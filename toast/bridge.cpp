@@ -5,7 +5,7 @@
 #include <atomic>
 
 #include "toastmanager.h"
-#include "uniquemodule.h"
+#include "unique.h"
 #include "zqlog.h"
 
 using ZQ::Framework::IVXToastManager;
@@ -41,7 +41,7 @@ IVXToastManager* zqCreateToastManager(secwstring first, secwstring second, bool 
     Line(kError, L"zqCreateToastManager: LoadLibrary(vx.platutil.winrt.dll) failed with error code 0x%x", GetLastError());
   } else {
     Line(kProgress, L"zqCreateToastManager: LoadLibrary(vx.platutil.winrt.dll) succeeded");
-    auto create = zq::UniqueModule::Cast<CreateToastNotificationFn>(GetProcAddress(bridge, "CreateToastNotification"));
+    auto create = zq::ProcAs<CreateToastNotificationFn>(bridge, "CreateToastNotification");
     if (!create) {
       Line(kError, L"zqCreateToastManager: GetProcAddress(CreateToastNotification) failed with error code 0x%x",
            GetLastError());
@@ -64,12 +64,12 @@ void zqDeleteToastManager(IVXToastManager* manager) {
 PLATUTIL_UI_MODE zqGetUIMode() {
   Line(kEntry, L"zqGetUIMode");
   auto mode = static_cast<PLATUTIL_UI_MODE>(0);
-  zq::UniqueModule bridge = zq::UniqueModule::Load(kBridgeName);
+  zq::UniqueModule bridge = zq::LoadModule(kBridgeName);
   if (!bridge.get()) {
     Line(kError, L"zqGetUIMode: LoadLibrary(vx.platutil.winrt.dll) failed with error code 0x%x", GetLastError());
   } else {
     Line(kProgress, L"zqGetUIMode: LoadLibrary(vx.platutil.winrt.dll) succeeded");
-    if (auto getMode = bridge.Proc<GetUIModeFn>("GetUIMode")) {
+    if (auto getMode = zq::ProcAs<GetUIModeFn>(bridge.get(), "GetUIMode")) {
       mode = getMode();
     } else {
       Line(kError, L"zqGetUIMode: GetProcAddress(GetUIMode) failed with error code 0x%x", GetLastError());

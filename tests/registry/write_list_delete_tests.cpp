@@ -5,7 +5,6 @@
 #include <cwchar>
 
 #include "handles.h"
-#include "regdelete.h"
 #include "regtest.h"
 #include "scratchkey.h"
 #include "zqregistry.h"
@@ -384,50 +383,6 @@ TEST(RegistryDelete, RecursiveKeyDeletionUsesTheDefaultView) {
                      Call(kDelKey, -1, L"RegDeleteTree returns 0x2"))});
   EXPECT_FALSE(KeyExists(kLM, tree, KEY_WOW64_64KEY));
   EXPECT_TRUE(KeyExists(kLM, tree + L"\\A\\Deep", KEY_WOW64_32KEY));
-}
-
-// A stand-in for GetProcAddress that hides one function of the platform.
-std::vector<std::string> g_looked;
-const char* g_hidden = nullptr;
-FARPROC LookupHiding(HMODULE module, const char* name) {
-  g_looked.emplace_back(name);
-  return g_hidden && std::strcmp(name, g_hidden) == 0 ? nullptr : GetProcAddress(module, name);
-}
-
-TEST(RegistryDelete, KeyDeletionWithoutTheRunTimeFunctions) {
-  ScratchKey scratch(L"DeleteFallback");
-  scratch.CreateKey(L"Tree\\A\\Deep");
-  scratch.CreateKey(L"Leaf");
-  scratch.CreateKey(L"Tree2\\X");
-  const std::wstring tree = scratch.Sub(L"Tree"), leaf = scratch.Sub(L"Leaf"), tree2 = scratch.Sub(L"Tree2");
-  auto remove = [](const std::wstring& key, BYTE recursive, const char* hidden) {
-    g_hidden = hidden;
-    return zq::reg::DeleteKeyResolvedBy(LookupHiding, kCU, key.c_str(), recursive, 0);
-  };
-  const Lines walked = {{2, L"zqRegDeleteSubKey : RegDeleteKey returns 0x0"},  // Tree\A\Deep
-                        {16, L"zqRegDeleteSubKey : ret=(0)"},                  // Tree\A
-                        {16, L"zqRegDeleteSubKey : ret=(0)"},                  // Tree
-                        {16, L"zqRegDeleteSubKey : ret=(0)"}};
-  RunCases({
-      // Without RegDeleteTreeW the library walks the subtree itself.
-      {"walk", [&] { g_looked.clear(); return remove(tree, 1, "RegDeleteTreeW"); }, 0,
-       Lines{{8, kDelKey}} + walked + Lines{{2, L"zqRegDeleteKey : zqRegDeleteSubKey returns 0x0"},
-                                            {16, L"zqRegDeleteKey : ret=(0)"}}},
-      {"walk, gone", [&] {
-         EXPECT_EQ(g_looked, (std::vector<std::string>{"RegDeleteKeyExW", "RegDeleteTreeW"}));
-         return remove(tree, 1, "RegDeleteTreeW"); }, -1,
-       Call(kDelKey, -1, {{2, L"zqRegDeleteSubKey : RegOpenKeyEx failed 0x2"}, {16, L"zqRegDeleteSubKey : ret=(-1)"},
-                          {2, L"zqRegDeleteKey : zqRegDeleteSubKey returns 0xffffffff"}}, false)},
-      // Without RegDeleteKeyExW: RegDeleteKeyW, and RegDeleteTreeW is never asked for.
-      {"RegDeleteKey", [&] { g_looked.clear(); return remove(leaf, 0, "RegDeleteKeyExW"); }, 0,
-       Call(kDelKey, 0, L"RegDeleteKey returns 0x0")},
-      REG_CASE(remove(leaf, 0, "RegDeleteKeyExW"), -1, Call(kDelKey, -1, L"RegDeleteKey returns 0x2")),
-      REG_CASE(remove(tree2, 1, "RegDeleteKeyExW"), 0),
-  });
-  g_hidden = nullptr;
-  EXPECT_EQ(g_looked, (std::vector<std::string>{"RegDeleteKeyExW", "RegDeleteKeyExW", "RegDeleteKeyExW"}));
-  EXPECT_FALSE(KeyExists(kCU, tree));
-  EXPECT_FALSE(KeyExists(kCU, tree2));
 }
 
 TEST(RegistryDelete, SubtreeWalkKeepsOrDeletesTheKey) {
