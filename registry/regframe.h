@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include "unique.h"
+#include "widthcalls.h"
 #include "zqlog.h"
 #include "zqregistry.h"
 

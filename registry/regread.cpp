@@ -6,31 +6,10 @@
 namespace zq::reg {
 namespace {
 
-// The wide and narrow system calls behind one read.
+// The line of a text read; the data are of the read's width.
 template <typename Char>
-struct Api;
-
-template <>
-struct Api<wchar_t> {
-  static LSTATUS Open(HKEY root, const wchar_t* key, REGSAM access, HKEY* out) {
-    return RegOpenKeyExW(root, key, 0, access, out);
-  }
-  static LSTATUS Query(HKEY key, const wchar_t* name, DWORD* type, BYTE* data, DWORD* size) {
-    return RegQueryValueExW(key, name, nullptr, type, data, size);
-  }
-  static constexpr const wchar_t* kTextLine = L"%s : RegQueryValueEx returns %.*s";
-};
-
-template <>
-struct Api<char> {
-  static LSTATUS Open(HKEY root, const char* key, REGSAM access, HKEY* out) {
-    return RegOpenKeyExA(root, key, 0, access, out);
-  }
-  static LSTATUS Query(HKEY key, const char* name, DWORD* type, BYTE* data, DWORD* size) {
-    return RegQueryValueExA(key, name, nullptr, type, data, size);
-  }
-  static constexpr const wchar_t* kTextLine = L"%s : RegQueryValueEx returns %.*S";
-};
+constexpr const wchar_t* kTextLine = sizeof(Char) == 1 ? L"%s : RegQueryValueEx returns %.*S"
+                                                       : L"%s : RegQueryValueEx returns %.*s";
 
 // What tells one typed read from another in its log lines.
 struct ReadTexts {
@@ -58,7 +37,7 @@ int OpenForRead(const Call& call, const ReadTexts& texts, HKEY root, const Char*
     log::Line(log::kDetail, L"%s : %s", call.Name(), texts.nullPointers);
     return kBadArgument;
   }
-  LSTATUS rc = Api<Char>::Open(root, key, call.Access(KEY_QUERY_VALUE), opened.put());
+  LSTATUS rc = RegOpenKeyExT(root, key, 0, call.Access(KEY_QUERY_VALUE), opened.put());
   if (rc != ERROR_SUCCESS) {
     log::Line(log::kDetail, L"%s : %s failed 0x%x", call.Name(), texts.openCall, rc);
     return kSystemError;
@@ -77,7 +56,7 @@ int ReadFixed(const wchar_t* name, const ReadTexts& texts, DWORD wantedType, HKE
 
   DWORD type = 0;
   DWORD size = sizeof(Value);
-  LSTATUS rc = Api<Char>::Query(opened.get(), valueName, &type, reinterpret_cast<BYTE*>(value), &size);
+  LSTATUS rc = RegQueryValueExT(opened.get(), valueName, &type, value, &size);
   if (rc != ERROR_SUCCESS) {
     log::Line(log::kDetail, L"%s : %s fails 0x%x", name, texts.queryCall, rc);
     status = kSystemError;
@@ -105,7 +84,7 @@ int ReadSized(const wchar_t* name, const ReadTexts& texts, DWORD wantedType, Sho
 
   DWORD type = 0;
   DWORD returned = *size;
-  LSTATUS rc = Api<Char>::Query(opened.get(), valueName, &type, data, &returned);
+  LSTATUS rc = RegQueryValueExT(opened.get(), valueName, &type, data, &returned);
   if (rc != ERROR_SUCCESS) {
     log::Line(log::kDetail, L"%s : %s fails 0x%x", name, texts.queryCall, rc);
     return call.Finish(rc == ERROR_MORE_DATA ? kMoreData : kSystemError);
@@ -121,7 +100,7 @@ int ReadSized(const wchar_t* name, const ReadTexts& texts, DWORD wantedType, Sho
     log::Bytes(log::kDetail, data, returned, L"zqRegReadBinaryValueEx : RegQueryValueEx returns");
   } else {
     // The stored data need not end in a terminator: never read past them.
-    log::Line(log::kDetail, Api<Char>::kTextLine, name, static_cast<int>(returned / sizeof(Char)), data);
+    log::Line(log::kDetail, kTextLine<Char>, name, static_cast<int>(returned / sizeof(Char)), data);
   }
   return call.Finish(kOk);
 }

@@ -75,8 +75,10 @@ display=:$((500 + RANDOM % 400))
 Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 export DISPLAY=$display
-wineserver -p
-wine cmd /c exit >/dev/null 2>&1 </dev/null || true
+wineserver -p 2>/dev/null || true  # one may run already for this prefix
+# A program that crashes ends at once instead of waiting in Wine's crash
+# dialog, which no test timeout would close.
+wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 </dev/null || true
 current=""
 restore() {
   if [ -n "$current" ]; then cp "$work/original" "$src/$current"; current=""; fi

@@ -1,84 +1,43 @@
-// "zqplatutil prompt": the password dialog from the program's own template
-// resource, driven from this test like a user would.
+// "zqplatutil prompt" run as a user runs it: the password dialog of the
+// program's own template resource, driven from here, then the tool's exit code
+// and the exact bytes it prints.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
-#include <string>
+#include <utility>
 
-namespace {
-
-struct PromptRun {
-  DWORD exitCode = 0;
-  std::string output;
-};
-
-std::wstring ToolPath() {
-  wchar_t path[MAX_PATH];
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring dir(path);
-  return dir.substr(0, dir.rfind(L'\\') + 1) + L"zqplatutil.exe";
-}
-
-// Starts the prompt, waits for its dialog, lets `drive` act on it, and
-// collects what the tool prints.
-template <typename Drive>
-PromptRun RunPrompt(const wchar_t* title, Drive drive) {
+// Runs "zqplatutil prompt", types a secret into its dialog and presses
+// `button`. The output goes to a file, not a pipe: Wine's desktop process,
+// started by the tool, inherits its handles, so a pipe would never report its
+// end. Every wait is bounded.
+static std::pair<DWORD, std::string> RunPrompt(int button) {
   SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE readEnd = nullptr, writeEnd = nullptr;
-  EXPECT_TRUE(CreatePipe(&readEnd, &writeEnd, &inherit, 0));
-  SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+  // Deleted with its last handle, whoever holds it: nothing is left behind.
+  HANDLE out = CreateFileW((L"zqprompt-" + std::to_wstring(GetCurrentProcessId()) + L".out").c_str(),
+                           GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           &inherit, CREATE_ALWAYS, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = writeEnd;
-  startup.hStdError = writeEnd;
+  startup.cb = sizeof startup, startup.dwFlags = STARTF_USESTDHANDLES, startup.hStdOutput = startup.hStdError = out;
   PROCESS_INFORMATION process{};
-  std::wstring command = L"\"" + ToolPath() + L"\" prompt --title \"" + title + L"\"";
-  PromptRun run;
-  if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
-    ADD_FAILURE() << "cannot start zqplatutil.exe: " << GetLastError();
-    return run;
-  }
-  CloseHandle(writeEnd);
-
+  std::wstring command = L"zqplatutil.exe prompt --title ZqPromptTest";  // found next to this program
+  EXPECT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process));
   HWND dialog = nullptr;
-  for (int attempt = 0; attempt < 400 && !dialog; ++attempt) {
-    dialog = FindWindowW(nullptr, title);
-    if (!dialog) Sleep(50);
-  }
-  if (dialog) {
-    drive(dialog);
-  } else {
-    ADD_FAILURE() << "no dialog appeared";
-    TerminateProcess(process.hProcess, 99);
-  }
-  char chunk[256];
-  DWORD got = 0;
-  while (ReadFile(readEnd, chunk, sizeof chunk, &got, nullptr) && got) run.output.append(chunk, got);
-  WaitForSingleObject(process.hProcess, 30000);
-  GetExitCodeProcess(process.hProcess, &run.exitCode);
-  CloseHandle(process.hProcess);
-  CloseHandle(process.hThread);
-  CloseHandle(readEnd);
-  return run;
+  for (int attempt = 0; !dialog && attempt < 400; ++attempt) dialog = FindWindowW(nullptr, L"ZqPromptTest"), Sleep(50);
+  for (const wchar_t* c = L"hunter2"; dialog && *c; ++c) SendMessageW(GetDlgItem(dialog, 101), WM_CHAR, *c, 0);
+  EXPECT_TRUE(dialog && PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0)) << "no dialog appeared";
+  EXPECT_EQ(WaitForSingleObject(process.hProcess, 15000), WAIT_OBJECT_0) << "zqplatutil.exe did not exit";
+  TerminateProcess(process.hProcess, 99), WaitForSingleObject(process.hProcess, 5000);  // no-op once it has exited
+  DWORD exitCode = 0, size = 0;
+  GetExitCodeProcess(process.hProcess, &exitCode);
+  CloseHandle(process.hProcess), CloseHandle(process.hThread);
+  char output[4096];
+  SetFilePointer(out, 0, nullptr, FILE_BEGIN), ReadFile(out, output, sizeof output, &size, nullptr);
+  CloseHandle(out);
+  return {exitCode, std::string(output, size)};
 }
 
 TEST(PromptCommand, PrintsTheLengthOfTheSecretNeverTheText) {
-  PromptRun ok = RunPrompt(L"ZqPromptTestOk", [](HWND dialog) {
-    HWND edit = GetDlgItem(dialog, 101);
-    for (wchar_t c : std::wstring(L"hunter2")) SendMessageW(edit, WM_CHAR, c, 0);
-    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-  });
-  EXPECT_EQ(ok.exitCode, 0u);
-  EXPECT_EQ(ok.output, "length: 7\r\n");
-
-  PromptRun cancelled = RunPrompt(L"ZqPromptTestCancel", [](HWND dialog) {
-    SendMessageW(GetDlgItem(dialog, 101), WM_CHAR, L'x', 0);
-    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
-  });
-  EXPECT_EQ(cancelled.exitCode, 1u);
-  EXPECT_EQ(cancelled.output, "zqplatutil: cancelled\r\n");
+  EXPECT_EQ(RunPrompt(IDOK), std::make_pair(DWORD{0}, std::string("length: 7\r\n")));
+  EXPECT_EQ(RunPrompt(IDCANCEL), std::make_pair(DWORD{1}, std::string("zqplatutil: cancelled\r\n")));
 }
-
-}  // namespace

@@ -1,119 +1,94 @@
-// What the account tests share: expected log lines, the platform's own answers
-// to compare with, calls of the text functions, and registry keys at fixed
-// paths held for one test.
+// What the account tests share: the caches' keys, calls of the text functions
+// in either width, and the keys at fixed paths that the tests own.
 #pragma once
 
 #include <windows.h>
 
-#include <cstdarg>
+#include <algorithm>
 #include <initializer_list>
-#include <optional>
-#include <ostream>
+#include <cstring>
 #include <string>
-#include <vector>
+#include <type_traits>
+#include <utility>
 
-#include "logcapture.h"
+#include "calls.h"
 #include "zqnet.h"
 
 namespace nettest {
 
-using Lines = std::vector<zqtest::LogLine>;
+using namespace zqtest;
 
 inline constexpr wchar_t kSystemCache[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon\\DomainCache";
 inline constexpr wchar_t kLibraryCache[] = L"SOFTWARE\\Quorvane\\System\\DomainCache";
 inline constexpr wchar_t kUserCache[] = L"SOFTWARE\\Quorvane\\System\\UserCache";
 // Last error set before a call: a function that sets none keeps it.
-inline constexpr DWORD kUntouched = 0xDEAD;
+inline constexpr DWORD kKept = 0xDEAD;
 
-// A line as the log library formats it (msvcrt conventions: %s wide, %S narrow).
-inline std::wstring Format(const wchar_t* format, ...) {
-  va_list args;
-  va_start(args, format);
-  wchar_t text[1024];
-  _vsnwprintf(text, 1024, format, args);
-  text[1023] = L'\0';
-  va_end(args);
-  return text;
-}
-
-// The text of a vxlogLogBin line.
+// The text of a log line that dumps bytes.
 inline std::wstring BinText(const std::wstring& label, const void* data, size_t size) {
   std::wstring text = label + L" [" + std::to_wstring(size) + L" bytes]";
   for (size_t i = 0; i < size; ++i) text += Format(L" %02X", static_cast<const unsigned char*>(data)[i]);
   return text;
 }
 
-inline Lines Cat(std::initializer_list<Lines> parts) {
-  Lines all;
-  for (const Lines& part : parts) all.insert(all.end(), part.begin(), part.end());
-  return all;
+// A buffer's text up to its terminator or the first '#' it was filled with.
+template <typename Char>
+std::wstring Until(const Char* text) {
+  std::wstring result;
+  for (; *text && *text != '#'; ++text) result += static_cast<wchar_t>(std::make_unsigned_t<Char>(*text));
+  return result;
 }
 
-// One logged call: its entry line, the lines in between, its exit line.
-inline Lines Around(const std::wstring& entry, const Lines& middle, const std::wstring& exit) {
-  return Cat({{{8, entry}}, middle, {{16, exit}}});
-}
-
-// The session's user or domain, straight from the session manager.
-std::wstring SessionText(int infoClass);
-std::string SessionTextA(int infoClass);
-std::wstring SidText(PSID sid);
-// The process token's user, its domain (LookupAccountSidW) and its SID as text.
-struct AccountNames {
-  std::wstring user, domain, sid;
-};
-AccountNames ProcessTokenUser();
-
-// What a call of a BOOL text function gave: the buffer's text up to the first
-// '#' it was filled with, its terminator written as '|' ("" when untouched).
+// What a call of a BOOL text function gave: the last error (kKept when it set
+// none), the count, and the buffer's text with its terminator written as '|'.
 struct Result {
   BOOL ok;
-  DWORD error;  // the last error after a failure (kUntouched before the call), 0 after a success
-  DWORD count;
-  std::string text;
+  DWORD error, count;
+  std::wstring text;
   bool operator==(const Result&) const = default;
 };
 inline void PrintTo(const Result& r, std::ostream* out) {
-  *out << "{ok " << r.ok << ", error " << r.error << ", count " << r.count << ", \"" << r.text << "\"}";
+  *out << "{" << r.ok << ", " << r.error << ", " << r.count << ", \"" << Narrow(r.text) << "\"}";
 }
 
-using WideTextFunction = BOOL (*)(const wchar_t*, wchar_t*, DWORD*);
-using NarrowTextFunction = BOOL (*)(const char*, char*, DWORD*);
-
-// Calls the wide or the narrow form with an ASCII argument (nullptr passes
-// null), a 64-character buffer (or none) and a count.
-Result CallText(WideTextFunction wide, NarrowTextFunction narrow, bool useWide, const char* arg, bool buffer,
-                DWORD count);
-
-inline Result Upn(bool useWide, const char* upn, bool buffer, DWORD count) {
-  return CallText(zqNetGetUserNameDomainFromUPNW, zqNetGetUserNameDomainFromUPNA, useWide, upn, buffer, count);
+// Calls fn with the argument (bytes as given, null passes null), a buffer of
+// 64 '#' or none, and the count.
+template <typename Char>
+Result Call(BOOL (*fn)(const Char*, Char*, DWORD*), const char* arg, bool buffer, DWORD count) {
+  const std::basic_string<Char> argument = arg ? std::basic_string<Char>(arg, arg + strlen(arg)) : std::basic_string<Char>();
+  Char text[65] = {};
+  std::fill_n(text, 64, static_cast<Char>('#'));
+  SetLastError(kKept);
+  Result r{fn(arg ? argument.c_str() : nullptr, buffer ? text : nullptr, &count), GetLastError(), count, L""};
+  for (int i = 0; i < 64 && text[i] != '#'; ++i) r.text += text[i] ? static_cast<wchar_t>(std::make_unsigned_t<Char>(text[i])) : L'|';
+  return r;
+}
+inline Result Upn(bool wide, const char* upn, bool buffer, DWORD count) {
+  return wide ? Call(zqNetGetUserNameDomainFromUPNW, upn, buffer, count) : Call(zqNetGetUserNameDomainFromUPNA, upn, buffer, count);
 }
 
-// A registry key at a fixed path under HKEY_LOCAL_MACHINE, held for one test:
-// made present (created with its missing parents) or absent. On the way out
-// what the test created is removed and a key that existed gets its values back.
-// The keys held here have no subkeys.
-class FixedKey {
- public:
-  enum State { kPresent, kAbsent };
-  explicit FixedKey(const std::wstring& path, State state = kPresent);
-  ~FixedKey();
-  FixedKey(const FixedKey&) = delete;
-  FixedKey& operator=(const FixedKey&) = delete;
-
-  void Set(const std::wstring& name, const std::wstring& value) const;
-  std::optional<std::wstring> Get(const std::wstring& name) const;  // nothing when missing
-  void Delete(const std::wstring& name) const;
-
- private:
-  struct Value {
-    std::wstring name;
-    DWORD type;
-    std::vector<BYTE> data;
-  };
-  std::wstring path_;
-  std::wstring createdFrom_;  // the first missing component, when the key did not exist
-  std::vector<Value> saved_;
+// A key at a fixed path under HKEY_LOCAL_MACHINE that only these tests use:
+// removed at the start (also what a killed run left) and at the end, present
+// in between with the given values unless asked otherwise.
+struct FixedKey {
+  explicit FixedKey(const std::wstring& key, bool present = true, std::initializer_list<std::pair<std::wstring, std::wstring>> values = {}) : path(key) {
+    HKEY created = nullptr;
+    Remove();
+    if (present && !RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &created, nullptr)) RegCloseKey(created);
+    for (const auto& [name, value] : values) Set(name, value);
+  }
+  ~FixedKey() { Remove(); }
+  void Remove() const { RegDeleteTreeW(HKEY_LOCAL_MACHINE, path.c_str()), RegDeleteKeyW(HKEY_LOCAL_MACHINE, path.c_str()); }
+  void Set(const std::wstring& name, const std::wstring& value) const {
+    EXPECT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, path.c_str(), name.c_str(), REG_SZ, value.c_str(), DWORD(value.size() * 2 + 2)), 0);
+  }
+  // The value's text, "-" when it is missing.
+  std::wstring Get(const std::wstring& name) const {
+    wchar_t data[512];
+    DWORD size = sizeof data;
+    return RegGetValueW(HKEY_LOCAL_MACHINE, path.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, data, &size) ? L"-" : data;
+  }
+  const std::wstring path;
 };
 
 }  // namespace nettest

@@ -1,80 +1,84 @@
 // Watches the memory that secure strings give up: a string manager that
-// records every block it frees (and every block a growth leaves behind), and
-// a watch on plain arrays from new[]/delete[], each noting blocks that are not
-// all zeros at the moment they are freed.
+// records every block it frees (also the blocks a growth leaves behind), a
+// count of plain arrays that reach delete[] not zeroed. Plus what an operation
+// threw and a string's text.
 #pragma once
 
-#include <cstddef>
+#include <cstdio>
+#include <exception>
 #include <string>
 #include <vector>
 
 #include "zqmfc.h"
+#include "zqsecstr.h"
 
 namespace zqtest {
 
 class RecordingStringManager final : public ATL::IAtlStringMgr {
  public:
   RecordingStringManager() noexcept : nil_(this) {}
-
   ATL::CStringData* Allocate(int nChars, int nCharSize) noexcept override;
   void Free(ATL::CStringData* pData) noexcept override;
   ATL::CStringData* Reallocate(ATL::CStringData* pData, int nChars, int nCharSize) noexcept override;
-  ATL::CStringData* GetNilString() noexcept override;
+  ATL::CStringData* GetNilString() noexcept override {
+    nil_.AddRef();
+    return &nil_;
+  }
   ATL::IAtlStringMgr* Clone() noexcept override { return this; }
 
-  // Blocks freed (directly or by growth) whose characters were not all zero,
-  // as hex of their bytes up to the first zero character.
-  const std::vector<std::string>& DirtyFrees() const { return dirty_; }
-  int Allocations() const { return allocations_; }
-  int Frees() const { return frees_; }
-  int Reallocations() const { return reallocations_; }
-  int Live() const { return allocations_ - frees_; }
-  // Fails allocations after this many more succeed (-1: never).
-  void FailAfter(int allocations) { failAfter_ = allocations; }
+  std::vector<std::string> dirty;  // the bytes of each block freed with a byte not zero
+  int allocations = 0, frees = 0, reallocations = 0;
+  int failAfter = -1;  // successful allocations before one fails (-1: none fails)
 
  private:
   ATL::CNilStringData nil_;
-  std::vector<std::string> dirty_;
-  int allocations_ = 0;
-  int frees_ = 0;
-  int reallocations_ = 0;
-  int failAfter_ = -1;
 };
 
-// Installs a manager for strings made while it lives; restores the previous
-// one when it goes.
-class ScopedStringManager {
- public:
-  explicit ScopedStringManager(ATL::IAtlStringMgr* manager) : previous_(AfxSetStringManager(manager)) {}
-  ~ScopedStringManager() { AfxSetStringManager(previous_); }
-  ScopedStringManager(const ScopedStringManager&) = delete;
-  ScopedStringManager& operator=(const ScopedStringManager&) = delete;
+// Arrays that reached delete[] with a byte not zero, since the count was reset.
+extern int g_dirtyArrays;
 
- private:
-  ATL::IAtlStringMgr* previous_;
+struct WipeReport {
+  int frees;
+  int live;
+  std::vector<std::string> dirty;
 };
 
-// While one lives, every delete[] of this program checks that the block is
-// all zeros (its size from the heap) and counts the arrays.
-class ArrayWatch {
- public:
-  ArrayWatch();
-  ~ArrayWatch();
-  ArrayWatch(const ArrayWatch&) = delete;
-  ArrayWatch& operator=(const ArrayWatch&) = delete;
-  int Deleted() const;
-  int Dirty() const;
-};
+// Runs work with a recording manager installed: every string block that work
+// makes goes through it. The strings must be gone when work returns.
+template <typename Work>
+WipeReport RecordWipes(Work work, int failAfter = -1) {
+  RecordingStringManager manager;
+  manager.failAfter = failAfter;
+  ATL::IAtlStringMgr* previous = AfxSetStringManager(&manager);
+  work();
+  AfxSetStringManager(previous);
+  return {manager.frees, manager.allocations - manager.frees, manager.dirty};
+}
 
-// While one lives, the nothrow form of operator new fails (returns null)
-// after `succeed` more successful calls; the library makes its inner strings
-// and list storage with it.
-class NothrowNewFailure {
- public:
-  explicit NothrowNewFailure(int succeed);
-  ~NothrowNewFailure();
-  NothrowNewFailure(const NothrowNewFailure&) = delete;
-  NothrowNewFailure& operator=(const NothrowNewFailure&) = delete;
-};
+// What fn threw: "none", "memory", "invalidarg", "ole:0x........",
+// "safeint:<code>", "std:<what>".
+template <typename Fn>
+std::string Thrown(Fn fn) {
+  try {
+    fn();
+  } catch (COleException* e) {
+    char text[32];
+    snprintf(text, sizeof text, "ole:0x%08lx", static_cast<unsigned long>(e->m_sc));
+    e->Delete();
+    return text;
+  } catch (CException* e) {
+    std::string kind = dynamic_cast<CMemoryException*>(e) ? "memory" : "invalidarg";
+    e->Delete();
+    return kind;
+  } catch (const msl::utilities::SafeIntException& e) {
+    return "safeint:" + std::to_string(e.m_code);
+  } catch (const std::exception& e) {
+    return std::string("std:") + e.what();
+  }
+  return "none";
+}
+
+inline std::wstring Text(const CSecStr& s) { return std::wstring(s.GetString(), static_cast<size_t>(s.GetLength())); }
+inline std::string Text(const CSecStrA& s) { return std::string(s.GetString(), static_cast<size_t>(s.GetLength())); }
 
 }  // namespace zqtest

@@ -1,578 +1,197 @@
 // Toast managers and the bridge entry points, with the test bridge (steered
-// through its first string, see winrt/testbridge.cpp) and the demo bridge.
+// through its first string, see winrt/testbridge.cpp). A toast that a test
+// means to hide waits 5 s on its own, so a hide that never arrives shows as
+// "by=timeout"; no wait here outlasts ten seconds.
 #include <gtest/gtest.h>
-
-#include <windows.h>
-#include <tlhelp32.h>
+#include <process.h>
 
 #include <algorithm>
 #include <condition_variable>
-#include <functional>
-#include <mutex>
-#include <string>
 #include <system_error>
-#include <thread>
-#include <vector>
 
-#include "logcapture.h"
+#include "calls.h"
 #include "toastmanager.h"
-#include "vxcext.h"
-#include "zqtoast.h"
 
-using ZQ::Framework::IVXToastManager;
-using ZQ::Framework::secwstring;
-using ZQ::Framework::zqCreateToastManager;
-using ZQ::Framework::zqDeleteToastManager;
-using ZQ::Framework::zqGetUIMode;
-using zqtest::LogCapture;
-using zqtest::LogLine;
-using Lines = std::vector<LogLine>;
+using namespace zqtest;
+using namespace ZQ::Framework;
+using Events = std::vector<std::wstring>;
 
 namespace {
 
-constexpr wchar_t kBridge[] = L"vx.platutil.winrt.dll";
-constexpr DWORD kPatienceMs = 30000;  // upper bound for waits that end long before
+constexpr std::chrono::milliseconds kPatience{10000};
 
-// What the test bridge reports, in order, with a hook that runs on the
-// reporting thread. Never destroyed: the bridge may report while unloading.
-class BridgeJournal {
- public:
-  static BridgeJournal& Get() {
-    static auto* journal = new BridgeJournal;
-    return *journal;
-  }
-
+// What the test bridge reports, bar thread attaches and IsDisplayed answers,
+// and a hook run on the reporting thread. Never destroyed: the bridge reports
+// while it unloads.
+struct Journal {
+  std::mutex mutex;
+  std::condition_variable changed;
+  Events events;
+  std::function<void(const std::wstring&)> hook;
   void Add(const wchar_t* event) {
-    std::function<void(const std::wstring&)> hook;
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      if (wcscmp(event, L"thread attach") != 0 && wcsncmp(event, L"isdisplayed", 11) != 0) events_.push_back(event);
-      hook = hook_;
-    }
-    changed_.notify_all();
-    if (hook) hook(event);
+    std::unique_lock<std::mutex> lock(mutex);
+    auto run = hook;
+    lock.unlock();
+    if (run) run(event);  // done before anyone waiting sees the event
+    lock.lock();
+    if (wcscmp(event, L"thread attach") != 0 && wcsncmp(event, L"isdisplayed", 11) != 0) events.push_back(event);
+    changed.notify_all();
   }
-
-  // The events, without thread attaches and IsDisplayed answers.
-  std::vector<std::wstring> Events() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return events_;
-  }
-  void Clear() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    events_.clear();
+  // The events so far; the journal starts afresh with the hook given.
+  Events Take(decltype(hook) with = nullptr) {
+    std::lock_guard<std::mutex> lock(mutex);
+    hook = std::move(with);
+    return std::exchange(events, {});
   }
   bool WaitFor(const std::wstring& event) {
-    std::unique_lock<std::mutex> lock(mutex_);
-    return changed_.wait_for(lock, std::chrono::milliseconds(kPatienceMs), [&] {
-      return std::find(events_.begin(), events_.end(), event) != events_.end();
-    });
+    std::unique_lock<std::mutex> lock(mutex);
+    return changed.wait_for(lock, kPatience, [&] { return std::ranges::count(events, event) > 0; });
   }
-  void SetHook(std::function<void(const std::wstring&)> hook) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    hook_ = std::move(hook);
-  }
+}& journal = *new Journal;
 
- private:
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  std::vector<std::wstring> events_;
-  std::function<void(const std::wstring&)> hook_;
-};
-
-std::wstring ProgramFolder() {
+std::wstring Folder() {  // of this program, which holds no bridge
   wchar_t path[MAX_PATH];
-  DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring folder(path, length);
-  return folder.substr(0, folder.find_last_of(L'\\'));
+  std::wstring program(path, GetModuleFileNameW(nullptr, path, MAX_PATH));
+  return program.erase(program.find_last_of(L'\\') + 1);
 }
+// Which vx.platutil.winrt.dll a load finds.
+void UseBridge(const wchar_t* folder) { SetDllDirectoryW((Folder() + folder).c_str()); }
+bool BridgeLoaded() { return GetModuleHandleW(L"vx.platutil.winrt.dll") != nullptr; }
 
-// Which vx.platutil.winrt.dll a load finds; none is loaded between tests.
-void UseBridge(const std::wstring& subfolder) {
-  SetDllDirectoryW(subfolder.empty() ? L"" : (ProgramFolder() + L"\\" + subfolder).c_str());
+// A manager operation's lines: its entry, the lines inside, its exit with the result.
+Lines Op(const wchar_t* op, int result, const Lines& inside = {}) {
+  return Around(Format(L"VXToastManager::%s", op), inside, Format(L"VXToastManager::%s : returns %d", op, result));
 }
-
-bool BridgeLoaded() { return GetModuleHandleW(kBridge) != nullptr; }
-
-IVXToastManager* Create(const wchar_t* behaviour, const wchar_t* label, bool flag = false) {
-  return zqCreateToastManager(secwstring(behaviour), secwstring(label), flag);
-}
-
-size_t IndexOf(const std::vector<std::wstring>& events, const std::wstring& event) {
-  return std::find(events.begin(), events.end(), event) - events.begin();
-}
-size_t IndexOf(const Lines& lines, const LogLine& line) {
-  return std::find(lines.begin(), lines.end(), line) - lines.begin();
-}
-
-size_t RegisteredThreads() {
-  std::lock_guard<std::mutex> lock(zq::toast::g_threadRegistryLock);
-  return zq::toast::g_threadRegistry.size();
-}
-
-size_t ThreadsOfThisProcess() {
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return 0;
-  size_t count = 0;
-  THREADENTRY32 entry = {};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-    if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
-  CloseHandle(snapshot);
-  return count;
-}
+const Lines kNoTarget =
+    Op(L"HideToast", 0, {{1, L"VXToastManager::HideToast : Exception getting thread id (invalid map<K, T> key) "}});
+const std::wstring kCreate = L"zqCreateToastManager", kDelete = L"zqDeleteToastManager";
+const std::wstring kCtor = L"VXToastManager::VXToastManager", kDtor = L"VXToastManager::~VXToastManager";
+const Lines kLoaded{{0, L"zqCreateToastManager: LoadLibrary(vx.platutil.winrt.dll) succeeded"}};
+const Lines kFactory{{0, L"zqCreateToastManager: loading CreateToastNotification succeeded"}};
 
 class Toast : public ::testing::Test {
  protected:
-  void SetUp() override {
-    UseBridge(L"testbridge");
-    BridgeJournal::Get().Clear();
-    BridgeJournal::Get().SetHook(nullptr);
-  }
+  void SetUp() override { UseBridge(L"testbridge"); }
   void TearDown() override {
-    BridgeJournal::Get().SetHook(nullptr);
-    // Every manager was given back: no bridge reference and no thread left.
-    EXPECT_FALSE(BridgeLoaded());
-    EXPECT_EQ(RegisteredThreads(), 0u);
-    SetDllDirectoryW(nullptr);
+    journal.Take();
+    EXPECT_FALSE(BridgeLoaded());  // every manager gave its reference back
+    std::lock_guard<std::mutex> lock(zq::toast::g_threadRegistryLock);
+    EXPECT_TRUE(zq::toast::g_threadRegistry.empty());
   }
-  BridgeJournal& journal = BridgeJournal::Get();
 };
 
-const Lines kCreated{{8, L"zqCreateToastManager"},
-                     {0, L"zqCreateToastManager: LoadLibrary(vx.platutil.winrt.dll) succeeded"},
-                     {0, L"zqCreateToastManager: loading CreateToastNotification succeeded"},
-                     {8, L"VXToastManager::VXToastManager"},
-                     {16, L"VXToastManager::VXToastManager"},
-                     {16, L"zqCreateToastManager"}};
-
-TEST_F(Toast, ShowToastReturnsTheExitReasonOfDisplay) {
-  LogCapture log;
-  IVXToastManager* manager = Create(L"wait=0;reason=7", L"seven", true);
-  ASSERT_NE(manager, nullptr);
-  EXPECT_EQ(log.Lines(), kCreated);
-  EXPECT_TRUE(BridgeLoaded());
-
-  log.Clear();
-  EXPECT_EQ(manager->ShowToast(), 7);
-  EXPECT_EQ(log.Lines(), (Lines{{8, L"VXToastManager::ShowToast"}, {16, L"VXToastManager::ShowToast : returns 7"}}));
-
-  log.Clear();
-  zqDeleteToastManager(manager);
-  EXPECT_EQ(log.Lines(), (Lines{{8, L"zqDeleteToastManager"},
-                                {8, L"VXToastManager::~VXToastManager"},
-                                {16, L"VXToastManager::~VXToastManager"},
-                                {16, L"zqDeleteToastManager"}}));
-  // The strings and the flag reached the factory; the toast went before the bridge.
-  EXPECT_EQ(journal.Events(), (std::vector<std::wstring>{L"create seven flag=1", L"display seven begin",
-                                                         L"display seven end reason=7 by=timeout", L"delete seven",
-                                                         L"unload"}));
-
-  // No exit reason written: 0. A failed display is logged and its reason still returned.
-  manager = Create(L"wait=0;reason=none", L"none");
-  ASSERT_NE(manager, nullptr);
-  EXPECT_EQ(manager->ShowToast(), 0);
-  zqDeleteToastManager(manager);
-
-  manager = Create(L"wait=0;reason=3;hr=0x80004005", L"failing");
-  ASSERT_NE(manager, nullptr);
-  log.Clear();
-  EXPECT_EQ(manager->ShowToast(), 3);
-  EXPECT_EQ(log.Lines(), (Lines{{8, L"VXToastManager::ShowToast"},
-                                {1, L"VXToastManager::ShowToast : Display failed (0x80004005)"},
-                                {16, L"VXToastManager::ShowToast : returns 3"}}));
-  zqDeleteToastManager(manager);
+TEST_F(Toast, ShowToastReturnsWhatDisplayWrote) {
+  struct { const wchar_t *behaviour, *ended; bool flag; int reason; Lines fail; } cases[] = {
+      {L"wait=0;reason=7", L"7 by=timeout", true, 7, {}},
+      {L"wait=0;reason=none", L"none by=timeout", false, 0, {}},
+      {L"wait=0;reason=3;hr=0x80004005", L"3 by=timeout", false, 3,
+       {{1, L"VXToastManager::ShowToast : Display failed (0x80004005)"}}}};
+  for (const auto& c : cases) {
+    LogCapture log;
+    IVXToastManager* manager = zqCreateToastManager(c.behaviour, L"t", c.flag);
+    EXPECT_EQ(manager->ShowToast(), c.reason);
+    zqDeleteToastManager(manager);
+    EXPECT_EQ(log.Lines(), Around(kCreate, kLoaded + kFactory + Around(kCtor, {}, kCtor), kCreate) +
+                               Op(L"ShowToast", c.reason, c.fail) + Around(kDelete, Around(kDtor, {}, kDtor), kDelete));
+    // The strings and the flag reach the factory; the toast goes before the bridge.
+    EXPECT_EQ(journal.Take(), (Events{Format(L"create t flag=%d", c.flag), L"display t begin",
+                                      Format(L"display t end reason=%s", c.ended), L"delete t", L"unload"}));
+  }
 }
 
-TEST_F(Toast, HideWithoutAThreadGoesToTheCreatingThread) {
-  MSG message;
-  PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);  // this thread's queue
-  IVXToastManager* manager = Create(L"wait=20000", L"sync");
-  ASSERT_NE(manager, nullptr);
-
-  // Nothing displayed: nothing posted.
-  LogCapture log;
-  EXPECT_FALSE(manager->HideToast());
-  EXPECT_EQ(log.Lines(), (Lines{{8, L"VXToastManager::HideToast"}, {16, L"VXToastManager::HideToast : returns 0"}}));
-  EXPECT_FALSE(PeekMessageW(&message, nullptr, kVXToastHideMessage, kVXToastHideMessage, PM_NOREMOVE));
-
-  // Another thread hides the toast that this thread shows.
-  bool hidden = false;
-  std::thread hider([&] {
-    ASSERT_TRUE(journal.WaitFor(L"display sync begin"));
-    hidden = manager->HideToast();
-  });
-  EXPECT_EQ(manager->ShowToast(), 1);
+TEST_F(Toast, ShowToastIsHiddenByWayOfTheCreatingThreadAndWaitsForOtherDisplays) {
+  IVXToastManager* other = zqCreateToastManager(L"wait=250;displayed=1", L"t", false);
+  IVXToastManager* manager = zqCreateToastManager(L"wait=5000", L"sync", false);
+  RunCases({ZQ_CASE(manager->HideToast(), 0, Op(L"HideToast", 0))});  // nothing displayed: nothing posted
+  std::thread hider([&] { if (journal.WaitFor(L"display sync begin")) manager->HideToast(); });
+  EXPECT_EQ(manager->ShowToast(), 1);  // hidden
   hider.join();
-  EXPECT_TRUE(hidden);
-  EXPECT_EQ(IndexOf(journal.Events(), L"display sync end reason=1 by=hide"), 2u);
   zqDeleteToastManager(manager);
 
-  // A manager made on another thread posts there, not to the caller.
-  DWORD creator = 0;
-  manager = nullptr;
-  std::thread maker([&] {
-    manager = Create(L"wait=0;displayed=1", L"elsewhere");
-    creator = GetCurrentThreadId();
-    MSG own;
-    PeekMessageW(&own, nullptr, 0, 0, PM_NOREMOVE);
-    ASSERT_TRUE(manager && manager->HideToast());
-    // The hide message waits in the creating thread's queue.
-    EXPECT_TRUE(PeekMessageW(&own, nullptr, kVXToastHideMessage, kVXToastHideMessage, PM_REMOVE));
-  });
-  maker.join();
-  EXPECT_NE(creator, GetCurrentThreadId());
-  EXPECT_FALSE(PeekMessageW(&message, nullptr, kVXToastHideMessage, kVXToastHideMessage, PM_REMOVE));
-  zqDeleteToastManager(manager);
+  // The bridge stays for the other manager, whose ShowToast waits for the
+  // display of its toast thread. Once joined, that thread is no hide target.
+  ASSERT_TRUE(other->CreateToastThread());
+  ASSERT_TRUE(journal.WaitFor(L"display t begin"));
+  EXPECT_EQ(other->ShowToast(), 2);
+  EXPECT_TRUE(other->JoinToastThread());
+  RunCases({ZQ_CASE(other->HideToast(), 0, kNoTarget),
+            ZQ_CASE(other->JoinToastThread(), 0, Op(L"JoinToastThread", 0))});
+  const std::wstring begin = L"display t begin", end = L"display t end reason=2 by=timeout";
+  EXPECT_EQ(journal.Take(), (Events{L"create t flag=0", L"create sync flag=0", L"display sync begin",
+                                    L"display sync end reason=1 by=hide", L"delete sync", begin, end, begin, end}));
+  EXPECT_TRUE(other->CreateToastThread());  // a joined thread makes room for the next
+  zqDeleteToastManager(other);
 }
 
-TEST_F(Toast, HideBeforeTheToastThreadRegistersAndAfterItIsJoined) {
-  IVXToastManager* manager = Create(L"wait=20000;displayed=1", L"early");
-  ASSERT_NE(manager, nullptr);
-
-  // Hold every new thread at its start, before it can register.
-  HANDLE gate = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  journal.SetHook([gate](const std::wstring& event) {
-    if (event == L"thread attach") WaitForSingleObject(gate, kPatienceMs);
-  });
-  LogCapture log;
-  EXPECT_TRUE(manager->CreateToastThread());
-  EXPECT_FALSE(manager->HideToast());
-  Lines held = log.Lines();  // the toast thread has logged nothing yet
-  journal.SetHook(nullptr);
+TEST_F(Toast, ToastThreadIsHiddenOnceRegisteredAndJoinedBeforeDeletion) {
+  IVXToastManager* manager = zqCreateToastManager(L"wait=5000;displayed=1", L"e", false);
+  HANDLE gate = CreateEventW(nullptr, TRUE, FALSE, nullptr);  // holds new threads before they can register
+  journal.Take([gate](auto& event) { if (event == L"thread attach") WaitForSingleObject(gate, kPatience.count()); });
+  const std::wstring create = L"VXToastManager::CreateToastThread : ";
+  RunCases({ZQ_CASE(manager->CreateToastThread(), 1, Op(L"CreateToastThread", 1, {{0, create + L"thread created."}})),
+            ZQ_CASE(manager->HideToast(), 0, kNoTarget),
+            ZQ_CASE(manager->CreateToastThread(), 0,  // one toast thread at a time
+                    Op(L"CreateToastThread", 0, {{1, create + L"the toast thread has not been joined."}}))});
+  std::error_code raised;  // the toast thread cannot join itself
+  auto joinItself = [&] { try { manager->JoinToastThread(); } catch (std::system_error& e) { raised = e.code(); } };
+  journal.Take([&](auto& event) { if (event == L"display e begin") joinItself(); });
   SetEvent(gate);
-  EXPECT_EQ(held,
-            (Lines{{8, L"VXToastManager::CreateToastThread"},
-                   {0, L"VXToastManager::CreateToastThread : thread created."},
-                   {16, L"VXToastManager::CreateToastThread : returns 1"},
-                   {8, L"VXToastManager::HideToast"},
-                   {1, L"VXToastManager::HideToast : Exception getting thread id (invalid map<K, T> key) "},
-                   {16, L"VXToastManager::HideToast : returns 0"}}));
+  ASSERT_TRUE(journal.WaitFor(L"display e begin"));
 
-  // Once it displays, the hide reaches it.
-  ASSERT_TRUE(journal.WaitFor(L"display early begin"));
-  EXPECT_EQ(RegisteredThreads(), 1u);
-  log.Clear();
-  EXPECT_TRUE(manager->HideToast());
-  ASSERT_TRUE(journal.WaitFor(L"display early end reason=1 by=hide"));
-  EXPECT_TRUE(manager->JoinToastThread());
-  EXPECT_EQ(RegisteredThreads(), 0u);
-  // The toast thread's last lines come before the join returns.
-  Lines lines = log.Lines();
-  EXPECT_LT(IndexOf(lines, {2, L"VXToastManager::ShowToastThread : exit reason = 1"}),
-            IndexOf(lines, {16, L"VXToastManager::ShowToastThread"}));
-  EXPECT_LT(IndexOf(lines, {16, L"VXToastManager::HideToast : returns 1"}), lines.size());
-  EXPECT_EQ(lines.size(), 6u);
-  EXPECT_EQ(lines.back(), (LogLine{16, L"VXToastManager::JoinToastThread : returns 1"}));
-
-  // Joined: no entry any more, so the hide finds no target; no second join.
-  log.Clear();
-  EXPECT_FALSE(manager->HideToast());
-  EXPECT_FALSE(manager->JoinToastThread());
-  EXPECT_EQ(log.Lines(),
-            (Lines{{8, L"VXToastManager::HideToast"},
-                   {1, L"VXToastManager::HideToast : Exception getting thread id (invalid map<K, T> key) "},
-                   {16, L"VXToastManager::HideToast : returns 0"},
-                   {8, L"VXToastManager::JoinToastThread"},
-                   {16, L"VXToastManager::JoinToastThread : returns 0"}}));
+  // Deletion hides the toast, joins the thread (whose last lines interleave
+  // with the caller's) and deletes the toast while the bridge is still there.
+  LogCapture log;
   zqDeleteToastManager(manager);
+  EXPECT_EQ(raised, std::errc::resource_deadlock_would_occur);
+  const Lines own{{2, L"VXToastManager::ShowToastThread : exit reason = 1"}, {16, L"VXToastManager::ShowToastThread"}};
+  Lines lines = log.Lines(), callers = lines;
+  std::erase_if(callers, [&](auto& line) { return std::ranges::count(own, line) > 0; });
+  EXPECT_EQ(callers, Around(kDelete, Around(kDtor, Op(L"HideToast", 1) + Op(L"JoinToastThread", 1), kDtor), kDelete));
+  auto at = [&](const LogLine& line) { return std::ranges::find(lines, line) - lines.begin(); };
+  EXPECT_LT(at(own[0]), at(own[1]));
+  EXPECT_LT(at(own[1]), at({16, L"VXToastManager::JoinToastThread : returns 1"}));
+  EXPECT_EQ(journal.Take(), (Events{L"display e begin", L"display e end reason=1 by=hide", L"delete e", L"unload"}));
   CloseHandle(gate);
 }
 
-TEST_F(Toast, JoinWithoutThreadAndFromTheToastThread) {
-  IVXToastManager* manager = Create(L"wait=0", L"self");
-  ASSERT_NE(manager, nullptr);
-  LogCapture log;
-  EXPECT_FALSE(manager->JoinToastThread());
-  EXPECT_EQ(log.Lines(), (Lines{{8, L"VXToastManager::JoinToastThread"},
-                                {16, L"VXToastManager::JoinToastThread : returns 0"}}));
-
-  // The toast thread asks to join itself while it displays.
-  std::error_code raised;
-  bool threw = false;
-  journal.SetHook([&](const std::wstring& event) {
-    if (event != L"display self begin") return;
-    try {
-      manager->JoinToastThread();
-    } catch (const std::system_error& e) {
-      threw = true;
-      raised = e.code();
-    }
-  });
-  ASSERT_TRUE(manager->CreateToastThread());
-  ASSERT_TRUE(journal.WaitFor(L"display self end reason=2 by=timeout"));
-  EXPECT_TRUE(manager->JoinToastThread());
-  EXPECT_TRUE(threw);
-  EXPECT_EQ(raised, std::errc::resource_deadlock_would_occur);
-
-  // A joined thread makes room for the next one.
-  EXPECT_TRUE(manager->CreateToastThread());
-  zqDeleteToastManager(manager);
-}
-
-TEST_F(Toast, DeletionHidesJoinsAndDeletesBeforeTheBridgeGoes) {
-  IVXToastManager* manager = Create(L"wait=20000", L"shown");
-  ASSERT_NE(manager, nullptr);
-  ASSERT_TRUE(manager->CreateToastThread());
-  ASSERT_TRUE(journal.WaitFor(L"display shown begin"));
-  // A second thread while the first one runs is refused.
-  EXPECT_FALSE(manager->CreateToastThread());
-
-  LogCapture log;
-  zqDeleteToastManager(manager);
-  std::vector<std::wstring> events = journal.Events();
-  EXPECT_EQ(std::vector<std::wstring>(events.begin() + 2, events.end()),
-            (std::vector<std::wstring>{L"display shown end reason=1 by=hide", L"delete shown", L"unload"}));
-  Lines lines = log.Lines();
-  ASSERT_EQ(lines.size(), 10u);
-  EXPECT_EQ(lines[0], (LogLine{8, L"zqDeleteToastManager"}));
-  EXPECT_EQ(lines[1], (LogLine{8, L"VXToastManager::~VXToastManager"}));
-  EXPECT_EQ(lines[2], (LogLine{8, L"VXToastManager::HideToast"}));
-  size_t hidden = IndexOf(lines, {16, L"VXToastManager::HideToast : returns 1"});
-  size_t joinStarts = IndexOf(lines, {8, L"VXToastManager::JoinToastThread"});
-  size_t threadEnds = IndexOf(lines, {16, L"VXToastManager::ShowToastThread"});
-  EXPECT_LT(hidden, joinStarts);
-  EXPECT_LT(IndexOf(lines, {2, L"VXToastManager::ShowToastThread : exit reason = 1"}), threadEnds);
-  EXPECT_EQ(lines[7], (LogLine{16, L"VXToastManager::JoinToastThread : returns 1"}));
-  EXPECT_LT(threadEnds, 7u);
-  EXPECT_EQ(lines[8], (LogLine{16, L"VXToastManager::~VXToastManager"}));
-  EXPECT_EQ(lines[9], (LogLine{16, L"zqDeleteToastManager"}));
-
-  // A toast that does not answer IsDisplayed is not hidden: deletion waits
-  // for its display to end on its own.
-  journal.Clear();
-  manager = Create(L"wait=300;displayed=0", L"deaf");
-  ASSERT_NE(manager, nullptr);
-  ASSERT_TRUE(manager->CreateToastThread());
-  ASSERT_TRUE(journal.WaitFor(L"display deaf begin"));
-  log.Clear();
-  zqDeleteToastManager(manager);
-  events = journal.Events();
-  EXPECT_EQ(std::vector<std::wstring>(events.begin() + 2, events.end()),
-            (std::vector<std::wstring>{L"display deaf end reason=2 by=timeout", L"delete deaf", L"unload"}));
-  EXPECT_EQ(log.Lines()[3], (LogLine{16, L"VXToastManager::HideToast : returns 0"}));
-
-  // Each manager holds the bridge once: it goes with the last of them.
-  IVXToastManager* first = Create(L"wait=0", L"first");
-  IVXToastManager* second = Create(L"wait=0;reason=7", L"second");
-  ASSERT_NE(first, nullptr);
-  ASSERT_NE(second, nullptr);
-  zqDeleteToastManager(first);
-  EXPECT_TRUE(BridgeLoaded());
-  EXPECT_EQ(second->ShowToast(), 7);  // its notification still works
-  zqDeleteToastManager(second);
-  EXPECT_FALSE(BridgeLoaded());
-}
-
 TEST_F(Toast, MissingBridgeMissingExportAndNoNotification) {
+  const std::wstring mode = L"zqGetUIMode", load = L": LoadLibrary(vx.platutil.winrt.dll)";
+  const std::wstring error = L" failed with error code 0x";
+  const Lines noFactory{{1, kCreate + L": GetProcAddress(CreateToastNotification)" + error + L"7f"}};
+  struct { const wchar_t *folder, *behaviour; bool stays; Lines inside; } cases[] = {
+      {L"", L"", false, {{1, kCreate + load + error + L"7e"}}},
+      {L"nofactory", L"", true, kLoaded + noFactory},
+      {L"testbridge", L"fail=1", true, kLoaded + kFactory}};
   LogCapture log;
-  UseBridge(L"");
-  EXPECT_EQ(Create(L"", L""), nullptr);
-  EXPECT_EQ(zqGetUIMode(), 0);
-  zqDeleteToastManager(nullptr);
-  EXPECT_EQ(log.Lines(),
-            (Lines{{8, L"zqCreateToastManager"},
-                   {1, L"zqCreateToastManager: LoadLibrary(vx.platutil.winrt.dll) failed with error code 0x7e"},
-                   {16, L"zqCreateToastManager"},
-                   {8, L"zqGetUIMode"},
-                   {1, L"zqGetUIMode: LoadLibrary(vx.platutil.winrt.dll) failed with error code 0x7e"},
-                   {16, L"zqGetUIMode"},
-                   {8, L"zqDeleteToastManager"},
-                   {16, L"zqDeleteToastManager"}}));
-
-  // A bridge without the factory stays loaded until the matching delete.
-  UseBridge(L"nofactory");
-  log.Clear();
-  EXPECT_EQ(Create(L"", L""), nullptr);
-  EXPECT_EQ(log.Lines(),
-            (Lines{{8, L"zqCreateToastManager"},
-                   {0, L"zqCreateToastManager: LoadLibrary(vx.platutil.winrt.dll) succeeded"},
-                   {1, L"zqCreateToastManager: GetProcAddress(CreateToastNotification) failed with error code 0x7f"},
-                   {16, L"zqCreateToastManager"}}));
-  EXPECT_TRUE(BridgeLoaded());
-  EXPECT_EQ(zqGetUIMode(), 2);  // its GetUIMode is there
-  EXPECT_TRUE(BridgeLoaded());
-  zqDeleteToastManager(nullptr);
-  EXPECT_FALSE(BridgeLoaded());
-
-  // A factory that makes nothing: null, no line of its own, bridge kept.
-  UseBridge(L"testbridge");
-  log.Clear();
-  EXPECT_EQ(Create(L"fail=1", L"nothing"), nullptr);
-  EXPECT_EQ(log.Lines(), (Lines{{8, L"zqCreateToastManager"},
-                                {0, L"zqCreateToastManager: LoadLibrary(vx.platutil.winrt.dll) succeeded"},
-                                {0, L"zqCreateToastManager: loading CreateToastNotification succeeded"},
-                                {16, L"zqCreateToastManager"}}));
-  EXPECT_TRUE(BridgeLoaded());
-  zqDeleteToastManager(nullptr);
-  EXPECT_FALSE(BridgeLoaded());
-
-  // GetUIMode loads and releases the bridge within the call, before its exit line.
-  log.Clear();
-  size_t linesAtUnload = 0;
-  journal.SetHook([&](const std::wstring& event) {
-    if (event == L"unload") linesAtUnload = log.Lines().size();
-  });
-  EXPECT_EQ(zqGetUIMode(), 2);
-  journal.SetHook(nullptr);
-  EXPECT_EQ(linesAtUnload, 2u);
-  EXPECT_FALSE(BridgeLoaded());
-  EXPECT_EQ(log.Lines(), (Lines{{8, L"zqGetUIMode"},
-                                {0, L"zqGetUIMode: LoadLibrary(vx.platutil.winrt.dll) succeeded"},
-                                {16, L"zqGetUIMode"}}));
-}
-
-TEST_F(Toast, ManyThreadsCreateShowHideAndDelete) {
-  size_t threadsBefore = ThreadsOfThisProcess();
-  constexpr int kWorkers = 6;
-  constexpr int kRounds = 12;
-  std::vector<std::thread> workers;
-  for (int w = 0; w < kWorkers; ++w) {
-    workers.emplace_back([w] {
-      for (int round = 0; round < kRounds; ++round) {
-        std::wstring label = L"w" + std::to_wstring(w) + L"r" + std::to_wstring(round);
-        IVXToastManager* manager = Create(L"wait=150", label.c_str());
-        if (!manager) {
-          ADD_FAILURE() << "no manager";
-          zqDeleteToastManager(manager);
-          continue;
-        }
-        switch ((w + round) % 3) {
-          case 0:  // on a toast thread, hidden while it may or may not display yet
-            EXPECT_TRUE(manager->CreateToastThread());
-            manager->HideToast();
-            break;
-          case 1:  // on a toast thread, left to the deletion
-            EXPECT_TRUE(manager->CreateToastThread());
-            break;
-          case 2:  // on this thread, hidden from another
-          {
-            std::thread hider([manager] { manager->HideToast(); });
-            EXPECT_GE(manager->ShowToast(), 1);
-            hider.join();
-            break;
-          }
-        }
-        zqDeleteToastManager(manager);
-      }
-    });
+  size_t atUnload = 0;
+  journal.Take([&](auto& event) { if (event == L"unload") atUnload = log.Lines().size(); });
+  for (const auto& c : cases) {
+    UseBridge(c.folder);
+    log.Clear();
+    EXPECT_EQ(zqCreateToastManager(c.behaviour, L"", false), nullptr);
+    EXPECT_EQ(BridgeLoaded(), c.stays);  // until the matching delete
+    zqDeleteToastManager(nullptr);
+    EXPECT_EQ(zqGetUIMode(), c.stays ? 2 : 0);
+    EXPECT_EQ(atUnload, c.stays ? log.Lines().size() - 1 : 0);  // GetUIMode lets the bridge go before its exit line
+    Lines ui = c.stays ? Lines{{0, mode + load + L" succeeded"}} : Lines{{1, mode + load + error + L"7e"}};
+    EXPECT_EQ(log.Lines(), Around(kCreate, c.inside, kCreate) + Around(kDelete, {}, kDelete) + Around(mode, ui, mode));
   }
-  for (std::thread& worker : workers) worker.join();
-
-  std::vector<std::wstring> events = journal.Events();
-  auto count = [&](const wchar_t* prefix) {
-    return std::count_if(events.begin(), events.end(), [&](const std::wstring& e) { return e.rfind(prefix, 0) == 0; });
-  };
-  EXPECT_EQ(count(L"create "), kWorkers * kRounds);
-  EXPECT_EQ(count(L"delete "), kWorkers * kRounds);
-  EXPECT_EQ(count(L"display ") , 2 * kWorkers * kRounds);
-  EXPECT_EQ(ThreadsOfThisProcess(), threadsBefore);
-  // TearDown: no registry entry and no bridge reference left.
 }
 
 TEST(ToastVersion, WinRTSupportFollowsTheReportedWindowsVersion) {
-  const std::wstring key = L"Software\\Wine\\AppDefaults\\winrt_probe.exe";
-  const std::wstring probe = ProgramFolder() + L"\\winrt_probe.exe";
-  struct Case {
-    const wchar_t* version;
-    DWORD supported;
-  } cases[] = {{L"win7", 0}, {L"win8", 1}, {L"win81", 1}, {L"win10", 1}, {L"vista", 0}};
-  for (const Case& c : cases) {
-    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, key.c_str(), L"Version", REG_SZ, c.version,
-                              static_cast<DWORD>((wcslen(c.version) + 1) * sizeof(wchar_t))),
-              ERROR_SUCCESS);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    std::wstring commandLine = L"\"" + probe + L"\"";
-    ASSERT_TRUE(CreateProcessW(probe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                               &startup, &process));
-    EXPECT_EQ(WaitForSingleObject(process.hProcess, kPatienceMs), WAIT_OBJECT_0);
-    DWORD exitCode = 99;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    EXPECT_EQ(exitCode, c.supported) << "as " << std::string(c.version, c.version + wcslen(c.version));
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+  const wchar_t key[] = L"Software\\Wine\\AppDefaults\\winrt_probe.exe";
+  for (auto [version, supported] : {std::pair<const wchar_t*, DWORD>{L"win7", 0}, {L"win8", 1}, {L"win10", 1}}) {
+    RegSetKeyValueW(HKEY_CURRENT_USER, key, L"Version", REG_SZ, version, DWORD(wcslen(version) + 1) * sizeof(wchar_t));
+    auto probe = HANDLE(_wspawnl(_P_NOWAIT, (Folder() + L"winrt_probe.exe").c_str(), L"winrt_probe", nullptr));
+    DWORD answer = 99;  // the probe's exit code: 1 supported, 0 not
+    EXPECT_EQ(WaitForSingleObject(probe, kPatience.count()), WAIT_OBJECT_0);
+    EXPECT_TRUE(GetExitCodeProcess(probe, &answer) && answer == supported) << Narrow(version);
+    CloseHandle(probe);
   }
-  RegDeleteTreeW(HKEY_CURRENT_USER, key.c_str());
-
-  // This program runs as Windows 7 unless told otherwise: the answer and its lines.
-  LogCapture log;
-  EXPECT_FALSE(ZQ::Framework::zqIsWinRTSupported());
-  EXPECT_EQ(log.Lines(), (Lines{{8, L"zqIsWinRTSupported"}, {16, L"zqIsWinRTSupported: returns false."}}));
-}
-
-TEST(Converter, CharToStringFillsTheSecureString) {
-  using ZQ::Framework::CConverter;
-  secwstring out(L"left over from before, long enough for the heap");
-  CConverter::charToString("invalid map<K, T> key", -1, out);
-  EXPECT_EQ(out, secwstring(L"invalid map<K, T> key"));
-  CConverter::charToString("abcdef", 3, out);  // a length counts bytes, no terminator needed
-  EXPECT_EQ(out, secwstring(L"abc"));
-  std::string ansi = "caf\xe9 \xa3 5";  // code page 1252 under Wine's default locale
-  CConverter::charToString(ansi.c_str(), static_cast<int>(ansi.size()), out);
-  EXPECT_EQ(out, secwstring(L"caf\u00e9 \u00a3 5"));
-  std::string longText(300, 'x');
-  CConverter::charToString(longText.c_str(), -1, out);
-  EXPECT_EQ(out.size(), 300u);
-  CConverter::charToString(nullptr, 5, out);
-  EXPECT_TRUE(out.empty());
-  out = L"x";
-  CConverter::charToString("text", 0, out);
-  EXPECT_TRUE(out.empty());
-}
-
-// The demo bridge's popup of this process (other programs may show theirs on
-// the same test display), once it is visible.
-HWND FindPopup() {
-  for (DWORD waited = 0; waited < kPatienceMs; waited += 20) {
-    HWND popup = nullptr;
-    while ((popup = FindWindowExW(nullptr, popup, L"VXToastPopup", nullptr))) {
-      DWORD process = 0;
-      GetWindowThreadProcessId(popup, &process);
-      if (process == GetCurrentProcessId() && IsWindowVisible(popup)) return popup;
-    }
-    Sleep(20);
-  }
-  return nullptr;
-}
-
-TEST_F(Toast, DemoPopupAppearsAndGoesAwayOnHide) {
-  UseBridge(L"..\\bin");
-  EXPECT_EQ(zqGetUIMode(), 1);
-  IVXToastManager* manager = Create(L"Backup finished", L"All 12 files were saved.");
-  ASSERT_NE(manager, nullptr);
-  ASSERT_TRUE(manager->CreateToastThread());
-  HWND popup = FindPopup();
-  ASSERT_NE(popup, nullptr);
-  wchar_t title[64] = {};
-  GetWindowTextW(popup, title, 64);
-  EXPECT_STREQ(title, L"Backup finished");
-  RECT work, placed;
-  SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-  GetWindowRect(popup, &placed);
-  EXPECT_GE(placed.left, (work.left + work.right) / 2);  // in the bottom-right corner
-  EXPECT_GE(placed.top, (work.top + work.bottom) / 2);
-  EXPECT_LE(placed.right, work.right);
-  EXPECT_LE(placed.bottom, work.bottom);
-
-  EXPECT_TRUE(manager->HideToast());
-  EXPECT_TRUE(manager->JoinToastThread());
-  EXPECT_FALSE(IsWindow(popup));
-  zqDeleteToastManager(manager);
-
-  // Shown on this thread and hidden from another: the exit reason is "hidden".
-  manager = Create(L"Synchronous", L"Shown by ShowToast");
-  ASSERT_NE(manager, nullptr);
-  std::thread hider([manager] {
-    if (FindPopup()) manager->HideToast();
-  });
-  EXPECT_EQ(manager->ShowToast(), 1);
-  hider.join();
-  zqDeleteToastManager(manager);
+  RegDeleteTreeW(HKEY_CURRENT_USER, key);
 }
 
 }  // namespace
 
 // The test bridge reports here.
-extern "C" __declspec(dllexport) void ToastBridgeJournal(const wchar_t* event) { BridgeJournal::Get().Add(event); }
+extern "C" __declspec(dllexport) void ToastBridgeJournal(const wchar_t* event) { journal.Add(event); }
