@@ -87,4 +87,24 @@ constexpr Char Literal(char c) {
   return static_cast<Char>(c);
 }
 
+// The platform's printf of each width (user32's wsprintf, not the CRT's).
+template <typename... Args>
+int wsprintfT(wchar_t* out, const wchar_t* format, Args... args) {
+  return wsprintfW(out, format, args...);
+}
+template <typename... Args>
+int wsprintfT(char* out, const char* format, Args... args) {
+  return wsprintfA(out, format, args...);
+}
+
+// An enumeration that also reads the value's data.
+inline LSTATUS RegEnumValueT(HKEY key, DWORD index, wchar_t* name, DWORD* length, DWORD* type, void* data,
+                             DWORD* size) {
+  return RegEnumValueW(key, index, name, length, nullptr, type, static_cast<BYTE*>(data), size);
+}
+inline LSTATUS RegEnumValueT(HKEY key, DWORD index, char* name, DWORD* length, DWORD* type, void* data,
+                             DWORD* size) {
+  return RegEnumValueA(key, index, name, length, nullptr, type, static_cast<BYTE*>(data), size);
+}
+
 }  // namespace zq
