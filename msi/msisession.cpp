@@ -30,8 +30,6 @@ UINT ReadCustomActionData(MSIHANDLE session, UniqueModule& installer, PathBuffer
   data[0] = L'\0';
   // ERROR_MORE_DATA included: a value of 260 characters or more is not used.
   if (getProperty(session, L"CustomActionData", data, &size) != ERROR_SUCCESS) return ZQ_MSI_NO_ACTION_DATA;
-  // An empty value would make every path relative to the installer's current folder.
-  if (data[0] == L'\0') return ZQ_MSI_NO_ACTION_DATA;
   return 0;
 }
 

@@ -11,11 +11,7 @@
 using ZQ::Framework::IVXToastManager;
 using ZQ::Framework::IVXToastNotification;
 using ZQ::Framework::secwstring;
-using zq::log::kEntry;
-using zq::log::kError;
-using zq::log::kExit;
-using zq::log::kProgress;
-using zq::log::Line;
+using namespace zq::log;
 
 namespace {
 
@@ -85,10 +81,8 @@ bool zqIsWinRTSupported() {
   OSVERSIONINFOEXW version = {};
   version.dwOSVersionInfoSize = sizeof version;
   version.dwMajorVersion = 6;
-  version.dwMinorVersion = 2;
-  version.wServicePackMajor = 0;
-  DWORDLONG mask = 0;
-  mask = VerSetConditionMask(mask, VER_MAJORVERSION, VER_GREATER_EQUAL);
+  version.dwMinorVersion = 2;  // and service pack 0
+  DWORDLONG mask = VerSetConditionMask(0, VER_MAJORVERSION, VER_GREATER_EQUAL);
   mask = VerSetConditionMask(mask, VER_MINORVERSION, VER_GREATER_EQUAL);
   mask = VerSetConditionMask(mask, VER_SERVICEPACKMAJOR, VER_GREATER_EQUAL);
   bool supported = VerifyVersionInfoW(&version, VER_MAJORVERSION | VER_MINORVERSION | VER_SERVICEPACKMAJOR, mask) != FALSE;

@@ -66,12 +66,14 @@ void PublishMask() {
   g_keepMask.store(g_state.sink ? kAllLevels : g_state.targetMask, std::memory_order_release);
 }
 
+void CloseFile() {
+  if (g_state.file != INVALID_HANDLE_VALUE) CloseHandle(g_state.file);
+  g_state.file = INVALID_HANDLE_VALUE;
+}
+
 // Caller holds the lock.
 void Configure() {
-  if (g_state.file != INVALID_HANDLE_VALUE) {
-    CloseHandle(g_state.file);
-    g_state.file = INVALID_HANDLE_VALUE;
-  }
+  CloseFile();
   std::wstring path = ReadEnv(L"VXLOG_FILE");
   if (!path.empty()) {
     g_state.file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -141,16 +143,9 @@ extern "C" void vxlogLogBin(const wchar_t* module, unsigned int level, const voi
   if (!(g_keepMask.load(std::memory_order_acquire) & LevelBit(level))) return;
   static const wchar_t kHex[] = L"0123456789ABCDEF";
   std::wstring text = label ? label : L"";
-  wchar_t count[32];
-  _snwprintf(count, 32, L" [%u bytes]", cbData);
-  count[31] = L'\0';
-  text += count;
+  text += L" [" + std::to_wstring(cbData) + L" bytes]";
   const unsigned char* bytes = static_cast<const unsigned char*>(data);
-  for (unsigned i = 0; bytes && i < cbData; ++i) {
-    text += L' ';
-    text += kHex[bytes[i] >> 4];
-    text += kHex[bytes[i] & 0xF];
-  }
+  for (unsigned i = 0; bytes && i < cbData; ++i) text += {L' ', kHex[bytes[i] >> 4], kHex[bytes[i] & 0xF]};
   Emit(module, level, text);
 }
 
@@ -173,10 +168,7 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
   } else if (reason == DLL_PROCESS_DETACH) {
     g_keepMask.store(0);
     // At process exit other threads are gone; the file closes with the process.
-    if (reserved == nullptr && g_state.file != INVALID_HANDLE_VALUE) {
-      CloseHandle(g_state.file);
-      g_state.file = INVALID_HANDLE_VALUE;
-    }
+    if (reserved == nullptr) CloseFile();
   }
   return TRUE;
 }
