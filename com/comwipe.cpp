@@ -19,30 +19,19 @@ constexpr wchar_t kSafeArrayDestroy[] = L"zqSafeArrayDestroy";
 
 void Wipe(void* block, size_t bytes) { SecureZeroMemory(block, bytes); }
 
-// The bounds array of a multi-dimensional array, copied so that the count does
-// not depend on the descriptor's layout; wiped and freed with its owner.
-struct BoundsCopy {
-  explicit BoundsCopy(const SAFEARRAY* psa)
-      : count(psa->cDims), bounds(new (std::nothrow) SAFEARRAYBOUND[psa->cDims]) {
-    if (bounds) std::copy(psa->rgsabound, psa->rgsabound + count, bounds.get());
-  }
-  ~BoundsCopy() {
-    if (bounds) Wipe(bounds.get(), count * sizeof(SAFEARRAYBOUND));
-  }
-  BoundsCopy(const BoundsCopy&) = delete;
-  BoundsCopy& operator=(const BoundsCopy&) = delete;
-
-  size_t count;
-  std::unique_ptr<SAFEARRAYBOUND[]> bounds;
-};
-
+// A multi-dimensional array is counted on a copy of its bounds, so that the
+// count does not depend on the descriptor's layout; the copy is wiped before
+// it is freed.
 ULONG ElementCount(const SAFEARRAY* psa, UINT dimensions) {
   if (dimensions <= 1) return psa->rgsabound[0].cElements;
-  BoundsCopy copy(psa);
-  if (!copy.bounds) return 1;
-  ULONG count = 1;
-  for (size_t i = 0; i < copy.count; ++i) count *= copy.bounds[i].cElements;
-  return count;
+  const size_t count = psa->cDims;
+  std::unique_ptr<SAFEARRAYBOUND[]> bounds(new (std::nothrow) SAFEARRAYBOUND[count]);
+  if (!bounds) return 1;
+  std::copy(psa->rgsabound, psa->rgsabound + count, bounds.get());
+  ULONG elements = 1;
+  for (size_t i = 0; i < count; ++i) elements *= bounds[i].cElements;
+  Wipe(bounds.get(), count * sizeof(SAFEARRAYBOUND));
+  return elements;
 }
 
 // The wiping, locking part; the caller logs the final result.

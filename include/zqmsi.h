@@ -11,8 +11,8 @@
 // terminator. A joined path that does not fit is skipped: nothing is deleted
 // or scheduled under a cut-off name, so nothing outside the named folder is
 // touched. A "CustomActionData" of 260 characters or more is not used at all
-// (result ZQ_MSI_NO_ACTION_DATA), nor is an empty one, which would make every
-// path relative to the installer's current folder.
+// (result ZQ_MSI_NO_ACTION_DATA), nor is an empty one by the folder actions,
+// as it would make every path relative to the installer's current folder.
 //
 // A folder entry that is a link (junction or symbolic link) is removed as a
 // link; the folder it points to is not searched.
@@ -35,8 +35,8 @@
 #define ZQ_MSI_OK 0                // ran to its end, whatever became of single files
 #define ZQ_MSI_NO_COMMON_FILES 1   // "CommonProgramFiles" is not set (or 260 characters or more);
                                    // the first folder was handled
-#define ZQ_MSI_NO_ACTION_DATA 2    // "CustomActionData" could not be read, is empty, or is 260
-                                   // characters or more; nothing was touched
+#define ZQ_MSI_NO_ACTION_DATA 2    // "CustomActionData" could not be read, is 260 characters or
+                                   // more, or is empty for a folder action; nothing was touched
 
 // Results of the Terminal Services test.
 #define ZQ_TSE_DISABLED 0u           // connections denied, or the system has no Terminal suite
@@ -53,7 +53,8 @@
 ZQPLATUTIL_C_API UINT WINAPI MSIDeleteResourceFiles(MSIHANDLE hInstall);
 
 // "CustomActionData" holds a file path: deletes it, or schedules it for
-// deletion at restart when that fails. Returns ZQ_MSI_OK.
+// deletion at restart when that fails. Returns ZQ_MSI_OK, also for an empty
+// value, whose deletion and scheduling both fail.
 ZQPLATUTIL_C_API UINT WINAPI MSIDeleteFile(MSIHANDLE hInstall);
 
 // "CustomActionData" holds a folder path ending in a backslash, "D\". Empties

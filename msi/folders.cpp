@@ -10,22 +10,8 @@
 namespace zq::msi {
 namespace {
 
-// Owns a search of the C runtime; closes it on every path.
-class UniqueFind {
- public:
-  explicit UniqueFind(intptr_t handle) : handle_(handle) {}
-  ~UniqueFind() {
-    if (valid()) _findclose(handle_);
-  }
-  UniqueFind(const UniqueFind&) = delete;
-  UniqueFind& operator=(const UniqueFind&) = delete;
-
-  bool valid() const { return handle_ != -1; }
-  intptr_t get() const { return handle_; }
-
- private:
-  intptr_t handle_;
-};
+// A search of the C runtime, closed on every path.
+using UniqueFind = Unique<intptr_t, _findclose, -1>;
 
 bool IsDotEntry(const wchar_t* name) {
   return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
@@ -62,7 +48,7 @@ void EmptyFolder(const wchar_t* folder) {
   if (!FormatPath(pattern, L"%s*", folder)) return;
   _wfinddata64i32_t entry{};
   UniqueFind search(_wfindfirst64i32(pattern, &entry));
-  if (!search.valid()) return;
+  if (!search) return;
   do {
     if (!IsDotEntry(entry.name)) DeleteEntry(folder, entry);
   } while (_wfindnext64i32(search.get(), &entry) == 0);

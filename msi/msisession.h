@@ -7,7 +7,7 @@
 
 #include <cstdarg>
 
-#include "uniquemodule.h"
+#include "unique.h"
 
 namespace zq::msi {
 
@@ -25,8 +25,8 @@ using MsiGetPropertyFn = UINT(WINAPI*)(MSIHANDLE, LPCWSTR, LPWSTR, LPDWORD);
 using MsiSetPropertyFn = UINT(WINAPI*)(MSIHANDLE, LPCWSTR, LPCWSTR);
 
 // The common start of an action: loads "msi.dll" into `installer` and reads
-// "CustomActionData" into `data`. 0, the last error of a failed load or
-// look-up, or 2 when the property cannot be read into 260 characters or is empty.
+// "CustomActionData" into `data`, empty or not. 0, the last error of a failed
+// load or look-up, or 2 when the property cannot be read into 260 characters.
 UINT ReadCustomActionData(MSIHANDLE session, UniqueModule& installer, PathBuffer& data);
 
 }  // namespace zq::msi

@@ -4,7 +4,6 @@
 #include <cwchar>
 
 #include "msisession.h"
-#include "regframe.h"
 #include "zqmsi.h"
 
 namespace zq::msi {
@@ -22,35 +21,31 @@ BOOL HasTerminalSuite() {
 }  // namespace
 
 DWORD TerminalServerRegistryCheck() {
-  DWORD result = ZQ_TSE_UNKNOWN;
-  zq::reg::UniqueKey key;
-  if (RegOpenKeyW(HKEY_LOCAL_MACHINE, kTerminalServerKey, key.put()) != ERROR_SUCCESS) return result;
+  zq::UniqueKey key;
+  if (RegOpenKeyW(HKEY_LOCAL_MACHINE, kTerminalServerKey, key.put()) != ERROR_SUCCESS) return ZQ_TSE_UNKNOWN;
 
-  // Type and size first: only a REG_DWORD is read into the number.
   DWORD type = 0;
   DWORD size = 520;
-  if (RegQueryValueExW(key.get(), L"fDenyTSConnections", nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-      type != REG_DWORD) {
-    return result;
-  }
+  auto query = [&](void* data) {
+    return RegQueryValueExW(key.get(), L"fDenyTSConnections", nullptr, &type, static_cast<BYTE*>(data), &size);
+  };
+  // Type and size first: only a REG_DWORD is read into the number.
+  if (query(nullptr) != ERROR_SUCCESS || type != REG_DWORD) return ZQ_TSE_UNKNOWN;
   // The size comes from the first query, but never beyond the variable: a
   // REG_DWORD stored with more than 4 bytes answers ERROR_MORE_DATA (unknown).
   DWORD deny = 0;
   if (size > sizeof deny) size = sizeof deny;
-  if (RegQueryValueExW(key.get(), L"fDenyTSConnections", nullptr, &type, reinterpret_cast<BYTE*>(&deny), &size) ==
-      ERROR_SUCCESS) {
-    result = deny == 0 ? ZQ_TSE_ENABLED : ZQ_TSE_DISABLED;
-  }
-  return result;
+  if (query(&deny) != ERROR_SUCCESS) return ZQ_TSE_UNKNOWN;
+  return deny == 0 ? ZQ_TSE_ENABLED : ZQ_TSE_DISABLED;
 }
 
 UINT PublishTerminalServices(MSIHANDLE session, DWORD result) {
   wchar_t text[64] = {};
   _snwprintf(text, 63, L"%d", static_cast<int>(result));
 
-  UniqueModule installer = UniqueModule::Load(L"msi.dll");
+  UniqueModule installer = LoadModule(L"msi.dll");
   if (!installer) return result;
-  if (auto setProperty = installer.Proc<MsiSetPropertyFn>("MsiSetPropertyW")) {
+  if (auto setProperty = ProcAs<MsiSetPropertyFn>(installer.get(), "MsiSetPropertyW")) {
     setProperty(session, L"TSE_ENABLED", text);
   }
   return result;

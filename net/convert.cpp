@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "nettext.h"
+#include "netinternal.h"
 #include "zqlog.h"
 #include "zqnet.h"
 
@@ -13,26 +13,27 @@ namespace {
 
 constexpr DWORD kTranslationChars = 256;
 
+// The domain lines, with the id's width.
 template <typename Char>
-struct Width;
+constexpr const wchar_t* kDomainLine = sizeof(Char) == 1 ? L"zqNetConvertUserIdToNETBIOS Domain = %S"
+                                                         : L"zqNetConvertUserIdToNETBIOS Domain = %ls";
+template <typename Char>
+constexpr const wchar_t* kBufferDomainLine = sizeof(Char) == 1 ? L"%s Domain name = %S" : L"%s Domain name = %s";
 
-template <>
-struct Width<wchar_t> {
-  static constexpr const wchar_t* kDomainLine = L"zqNetConvertUserIdToNETBIOS Domain = %ls";
-  static constexpr const wchar_t* kBufferDomainLine = L"%s Domain name = %s";
-  static BOOL Translate(const wchar_t* upn, wchar_t* buffer, DWORD* count) {
-    return zqNetGetUserNameDomainFromUPNW(upn, buffer, count);
-  }
-};
+// The directory's translation of the id's width.
+BOOL TranslateUpn(const wchar_t* upn, wchar_t* buffer, DWORD* count) {
+  return zqNetGetUserNameDomainFromUPNW(upn, buffer, count);
+}
+BOOL TranslateUpn(const char* upn, char* buffer, DWORD* count) {
+  return zqNetGetUserNameDomainFromUPNA(upn, buffer, count);
+}
 
-template <>
-struct Width<char> {
-  static constexpr const wchar_t* kDomainLine = L"zqNetConvertUserIdToNETBIOS Domain = %S";
-  static constexpr const wchar_t* kBufferDomainLine = L"%s Domain name = %S";
-  static BOOL Translate(const char* upn, char* buffer, DWORD* count) {
-    return zqNetGetUserNameDomainFromUPNA(upn, buffer, count);
-  }
-};
+// The wide buffer function alone reports what it copied.
+template <typename Char>
+constexpr CopyLines kCopyLines{L"%s Insufficient buffer for user name (%d < %d)",
+                               L"%s Insufficient buffer for domain (%d < %d)", 0,
+                               sizeof(Char) == 1 ? nullptr : L"%s User name out",
+                               sizeof(Char) == 1 ? nullptr : L"%s Domain out = %s"};
 
 template <typename Char>
 int ConvertUserId(const std::basic_string<Char>& userId, const std::basic_string<Char>& domainName,
@@ -41,7 +42,7 @@ int ConvertUserId(const std::basic_string<Char>& userId, const std::basic_string
   log::Bytes(log::kDetail, domainName.c_str(), CountOf(domainName.size() * sizeof(Char)),
              L"zqNetConvertUserIdToNETBIOS Domain name");
   log::Line(log::kDetail, L"zqNetConvertUserIdToNETBIOS Username");
-  log::Line(log::kDetail, Width<Char>::kDomainLine, domainName.c_str());
+  log::Line(log::kDetail, kDomainLine<Char>, domainName.c_str());
 
   const auto finish = [](int status) {
     log::Line(log::kExit, L"zqNetConvertUserIdToNETBIOS (%d)", status);
@@ -50,11 +51,11 @@ int ConvertUserId(const std::basic_string<Char>& userId, const std::basic_string
   if (userId.empty()) return finish(ERROR_INVALID_PARAMETER);
 
   std::basic_string<Char> working = userId;
-  if (working.find(At<Char>()) != working.npos) {
+  if (working.find(Literal<Char>('@')) != working.npos) {
     log::Line(log::kDetail, L"zqNetConvertUserIdToNETBIOS UPN");
     Char translated[kTranslationChars] = {};
     DWORD count = kTranslationChars - 1;
-    if (!Width<Char>::Translate(userId.c_str(), translated, &count)) {
+    if (!TranslateUpn(userId.c_str(), translated, &count)) {
       // The translation's reason is the status; this line ends the call.
       DWORD status = GetLastError();
       log::Line(log::kError, L"zqNetConvertUserIdToNETBIOS UPN Translation failed (%d)", status);
@@ -63,7 +64,7 @@ int ConvertUserId(const std::basic_string<Char>& userId, const std::basic_string
     working.assign(translated, BoundedLength(translated, kTranslationChars));
   }
 
-  size_t slash = working.find(Backslash<Char>());
+  size_t slash = working.find(Literal<Char>('\\'));
   if (slash != working.npos) {
     log::Line(log::kDetail, L"zqNetConvertUserIdToNETBIOS SAM compatible name");
     netbiosDomain = working.substr(0, slash);
@@ -79,19 +80,17 @@ int ConvertUserId(const std::basic_string<Char>& userId, const std::basic_string
   return finish(ERROR_SUCCESS);
 }
 
-// The buffer functions; `name` leads every line. Only the wide one reports
-// what it copied.
+// The buffer functions; `name` leads every line.
 template <typename Char>
 DWORD CopyConvertedUserId(const wchar_t* name, const Char* pszUserId, const Char* pszDomainName, Char* pszUser,
                           DWORD* pcchUser, Char* pszDomain, DWORD* pcchDomain) {
-  constexpr bool kWide = sizeof(Char) == sizeof(wchar_t);
   log::Operation op(name, L"%s (%p,%p,%p,%p)", name, pszDomainName, pcchUser, pszDomain, pcchDomain);
   if (!pszUserId || !pcchUser || !pcchDomain) {
     log::Line(log::kError, L"%s Invalid parameter", name);
     return op.Exit<DWORD>(ERROR_INVALID_PARAMETER, L"%s (%d)");
   }
   log::Line(log::kDetail, L"%s User name", name);
-  if (pszDomainName) log::Line(log::kDetail, Width<Char>::kBufferDomainLine, name, pszDomainName);
+  if (pszDomainName) log::Line(log::kDetail, kBufferDomainLine<Char>, name, pszDomainName);
 
   std::basic_string<Char> user;
   std::basic_string<Char> domain;
@@ -99,32 +98,7 @@ DWORD CopyConvertedUserId(const wchar_t* name, const Char* pszUserId, const Char
                                            pszDomainName ? std::basic_string<Char>(pszDomainName)
                                                          : std::basic_string<Char>(),
                                            user, domain);
-  if (status != 0) return op.Exit<DWORD>(static_cast<DWORD>(status), L"%s (%d)");
-
-  if (pszUser && *pcchUser <= user.size()) {
-    log::Line(log::kError, L"%s Insufficient buffer for user name (%d < %d)", name, *pcchUser, CountOf(user.size()));
-    *pcchUser = CountOf(user.size() + 1);
-    *pcchDomain = CountOf(domain.size() + 1);
-    return op.Exit<DWORD>(ERROR_INSUFFICIENT_BUFFER, L"%s (%d)");
-  }
-  if (pszUser) {
-    CopyWithTerminator(pszUser, user);
-    if (kWide) log::Line(log::kDetail, L"%s User name out", name);
-  }
-  *pcchUser = CountOf(user.size() + 1);
-
-  if (pszDomain && *pcchDomain <= domain.size()) {
-    log::Line(log::kError, L"%s Insufficient buffer for domain (%d < %d)", name, *pcchDomain,
-              CountOf(domain.size()));
-    *pcchDomain = CountOf(domain.size() + 1);
-    return op.Exit<DWORD>(ERROR_INSUFFICIENT_BUFFER, L"%s (%d)");
-  }
-  if (pszDomain) {
-    CopyWithTerminator(pszDomain, domain);
-    if (kWide) log::Line(log::kDetail, L"%s Domain out = %s", name, pszDomain);
-  }
-  *pcchDomain = CountOf(domain.size() + 1);
-  return op.Exit<DWORD>(ERROR_SUCCESS, L"%s (%d)");
+  return CopyUserAndDomain(op, kCopyLines<Char>, status, user, domain, pszUser, pcchUser, pszDomain, pcchDomain);
 }
 
 template <typename Char>
@@ -132,8 +106,8 @@ BOOL BareUserName(const Char* pszUserId, Char* pszBuffer, DWORD* pcchBuffer) {
   if (!pszUserId || !pcchBuffer) return FALSE;
   const std::basic_string<Char> id(pszUserId);
   std::basic_string<Char> name;
-  size_t at = id.find(At<Char>());
-  size_t slash = id.find(Backslash<Char>());
+  size_t at = id.find(Literal<Char>('@'));
+  size_t slash = id.find(Literal<Char>('\\'));
   if (at != id.npos) {
     name = id.substr(0, at);
   } else if (slash != id.npos) {
@@ -142,14 +116,7 @@ BOOL BareUserName(const Char* pszUserId, Char* pszBuffer, DWORD* pcchBuffer) {
   } else {
     name = id;
   }
-  const DWORD needed = CountOf(name.size() + 1);
-  if (pszBuffer && *pcchBuffer < needed) {
-    *pcchBuffer = needed;
-    return FALSE;
-  }
-  if (pszBuffer) CopyWithTerminator(pszBuffer, name);
-  *pcchBuffer = needed;
-  return TRUE;
+  return CopyOut(name, pszBuffer, pcchBuffer);
 }
 
 }  // namespace

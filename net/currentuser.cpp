@@ -5,61 +5,49 @@
 
 #include <string>
 
-#include "netowners.h"
-#include "nettext.h"
+#include "netinternal.h"
 #include "zqlog.h"
 #include "zqnet.h"
 
 namespace zq::net {
 namespace {
 
-// The wide and narrow session queries.
+// The entry line of each string overload.
 template <typename Char>
-struct Session;
+constexpr const wchar_t* kSessionEntry =
+    sizeof(Char) == 1 ? L"GetCurrentUserAndDomain std::string" : L"GetCurrentUserAndDomain";
 
-template <>
-struct Session<wchar_t> {
-  static constexpr const wchar_t* kEntry = L"GetCurrentUserAndDomain";
-  static BOOL Query(WTS_INFO_CLASS info, wchar_t** text, DWORD* bytes) {
-    return WTSQuerySessionInformationW(WTS_CURRENT_SERVER_HANDLE, WTS_CURRENT_SESSION, info, text, bytes);
-  }
-};
-
-template <>
-struct Session<char> {
-  static constexpr const wchar_t* kEntry = L"GetCurrentUserAndDomain std::string";
-  static BOOL Query(WTS_INFO_CLASS info, char** text, DWORD* bytes) {
-    return WTSQuerySessionInformationA(WTS_CURRENT_SERVER_HANDLE, WTS_CURRENT_SESSION, info, text, bytes);
-  }
-};
+// One text of the session; its buffer is freed before the next query.
+template <typename Char>
+DWORD QuerySession(WTS_INFO_CLASS info, std::basic_string<Char>& out) {
+  UniqueWtsBuffer<Char> text;
+  DWORD bytes = 0;
+  if (!WTSQuerySessionInformationT(info, text.put(), &bytes)) return GetLastError();
+  out.assign(text.get());
+  return ERROR_SUCCESS;
+}
 
 template <typename Char>
 int GetSessionUserAndDomain(std::basic_string<Char>& user, std::basic_string<Char>& domain) {
-  log::Line(log::kEntry, Session<Char>::kEntry);
+  log::Line(log::kEntry, kSessionEntry<Char>);
   log::Line(log::kDetail, L"GetCurrentUserAndDomain Retrieve username and domain");
-
-  UniqueWtsBuffer<Char> text;
-  DWORD bytes = 0;
-  if (!Session<Char>::Query(WTSUserName, text.put(), &bytes)) {
-    DWORD status = GetLastError();
+  if (DWORD status = QuerySession(WTSUserName, user)) {
     log::Line(log::kExit, L"GetCurrentUserAndDomain Unable to get the username (%d)", status);
     return static_cast<int>(status);
   }
-  user.assign(text.get());
-  text.reset();
-
-  if (!Session<Char>::Query(WTSDomainName, text.put(), &bytes)) {
-    DWORD status = GetLastError();
+  if (DWORD status = QuerySession(WTSDomainName, domain)) {
     log::Line(log::kError, L"GetCurrentUserAndDomain Unable to get the domain name (%d)", status);
     return static_cast<int>(status);
   }
-  domain.assign(text.get());
-  text.reset();
-
   log::Bytes(log::kDetail, domain.c_str(), CountOf(domain.size() * sizeof(Char)), L"GetCurrentUserAndDomain Domain");
   log::Line(log::kExit, L"GetCurrentUserAndDomain (%d)", 0);
   return 0;
 }
+
+// Its short-buffer lines show the capacity needed; no line follows a copy.
+constexpr CopyLines kSessionCopyLines{L"%s Insufficient buffer for user's name (%d < %d)",
+                                      L"%s Insufficient buffer for user's account domain (%d < %d)", 1, nullptr,
+                                      nullptr};
 
 // The buffer functions over the string overloads; `name` leads every line.
 template <typename Char>
@@ -74,28 +62,7 @@ DWORD CopySessionUserAndDomain(const wchar_t* name, Char* pszUser, DWORD* pcchUs
   std::basic_string<Char> user;
   std::basic_string<Char> domain;
   int status = zqNetGetCurrentUserAndDomain(user, domain);
-  if (status != 0) return op.Exit<DWORD>(static_cast<DWORD>(status), L"%s (%d)");
-
-  DWORD userNeeded = CountOf(user.size() + 1);
-  DWORD domainNeeded = CountOf(domain.size() + 1);
-  if (pszUser && *pcchUser <= user.size()) {
-    log::Line(log::kError, L"%s Insufficient buffer for user's name (%d < %d)", name, *pcchUser, userNeeded);
-    *pcchUser = userNeeded;
-    *pcchDomain = domainNeeded;
-    return op.Exit<DWORD>(ERROR_INSUFFICIENT_BUFFER, L"%s (%d)");
-  }
-  if (pszUser) CopyWithTerminator(pszUser, user);
-  *pcchUser = userNeeded;
-
-  if (pszDomain && *pcchDomain <= domain.size()) {
-    log::Line(log::kError, L"%s Insufficient buffer for user's account domain (%d < %d)", name, *pcchDomain,
-              domainNeeded);
-    *pcchDomain = domainNeeded;
-    return op.Exit<DWORD>(ERROR_INSUFFICIENT_BUFFER, L"%s (%d)");
-  }
-  if (pszDomain) CopyWithTerminator(pszDomain, domain);
-  *pcchDomain = domainNeeded;
-  return op.Exit<DWORD>(ERROR_SUCCESS, L"%s (%d)");
+  return CopyUserAndDomain(op, kSessionCopyLines, status, user, domain, pszUser, pcchUser, pszDomain, pcchDomain);
 }
 
 constexpr const wchar_t kProcessUser[] = L"zqNetGetCurrentProcessUserAndDomainW";
@@ -111,57 +78,49 @@ void CopyLsaName(const LSA_UNICODE_STRING& text, wchar_t* buffer, DWORD* count) 
   *count = CountOf(length + 1);
 }
 
+// An error line with the function's name and the code, then the code.
+DWORD Failed(const wchar_t* format, DWORD status) {
+  log::Line(log::kError, format, kProcessUser, status);
+  return status;
+}
+
 DWORD LookupProcessUser(wchar_t* pszUser, DWORD* pcchUser, wchar_t* pszDomain, DWORD* pcchDomain) {
   UniqueHandle token;
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) {
-    DWORD status = GetLastError();
-    log::Line(log::kError, L"%s OpenProcessToken failed (%d)", kProcessUser, status);
-    return status;
+    return Failed(L"%s OpenProcessToken failed (%d)", GetLastError());
   }
 
   DWORD size = 0;
   if (!GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size)) {
     DWORD status = GetLastError();
     if (status != ERROR_INSUFFICIENT_BUFFER) {
-      log::Line(log::kError, L"%s unexpected error while retrieving TOKEN_USER buffer size (%d)", kProcessUser,
-                status);
-      return status;
+      return Failed(L"%s unexpected error while retrieving TOKEN_USER buffer size (%d)", status);
     }
   }
-  UniqueProcessHeapBlock<TOKEN_USER> tokenUser(
+  UniqueHeap<TOKEN_USER> tokenUser(
       static_cast<TOKEN_USER*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size)));
   if (!tokenUser) {
     log::Line(log::kError, L"%s can't allocate memory for TOKEN_USER structure", kProcessUser);
     return ERROR_NOT_ENOUGH_MEMORY;
   }
   if (!GetTokenInformation(token.get(), TokenUser, tokenUser.get(), size, &size)) {
-    DWORD status = GetLastError();
-    log::Line(log::kError, L"%s Can't retrieve TokenUser information (%d)", kProcessUser, status);
-    return status;
+    return Failed(L"%s Can't retrieve TokenUser information (%d)", GetLastError());
   }
 
   LSA_OBJECT_ATTRIBUTES attributes = {};
   UniqueLsaPolicy policy;
   DWORD status = LsaNtStatusToWinError(LsaOpenPolicy(nullptr, &attributes, POLICY_LOOKUP_NAMES, policy.put()));
-  if (status != ERROR_SUCCESS) {
-    log::Line(log::kError, L"%s Can't open policy (%d)", kProcessUser, status);
-    return status;
-  }
+  if (status != ERROR_SUCCESS) return Failed(L"%s Can't open policy (%d)", status);
 
   UniqueLsaBuffer<LSA_REFERENCED_DOMAIN_LIST> domains;
   UniqueLsaBuffer<LSA_TRANSLATED_NAME> names;
   PSID sid = tokenUser.get()->User.Sid;
   status = LsaNtStatusToWinError(LsaLookupSids(policy.get(), 1, &sid, domains.put(), names.put()));
-  if (status != ERROR_SUCCESS) {
-    log::Line(log::kError, L"%s LsaLookupSids failed (%d)", kProcessUser, status);
-    return status;
-  }
+  if (status != ERROR_SUCCESS) return Failed(L"%s LsaLookupSids failed (%d)", status);
 
   const LSA_UNICODE_STRING& userName = names.get()[0].Name;
   LSA_UNICODE_STRING domainName = {};
-  if (domains && domains.get()->Entries > 0) {
-    domainName = domains.get()->Domains[0].Name;
-  }
+  if (domains && domains.get()->Entries > 0) domainName = domains.get()->Domains[0].Name;
   // Both names fit, or neither is copied: the counts then say what is needed.
   if (!FitsLsaName(userName, pszUser, *pcchUser) || !FitsLsaName(domainName, pszDomain, *pcchDomain)) {
     DWORD userNeeded = CountOf(userName.Length / sizeof(wchar_t) + 1);

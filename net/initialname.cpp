@@ -5,8 +5,7 @@
 
 #include <string>
 
-#include "netowners.h"
-#include "nettext.h"
+#include "netinternal.h"
 #include "zqlog.h"
 #include "zqnet.h"
 
@@ -19,14 +18,12 @@ constexpr DWORD kProfilePathBytes = 255;
 BoolOutcome InitialUserName(const wchar_t* user, const wchar_t* domain, wchar_t* buffer, DWORD* count) {
   if (!*user) return BoolOutcome::Failure(ERROR_INVALID_PARAMETER);
 
-  UniqueProcessHeapBlock<void> sid;
+  UniqueHeap<void> sid;
   if (!zqNetLookupUserNameW(user, domain, sid.put())) return BoolOutcome::Failure(GetLastError());
 
-  UniqueLocalBlock<wchar_t> sidText;
+  UniqueLocal<wchar_t> sidText;
   if (!ConvertSidToStringSidW(sid.get(), sidText.put())) {
-    DWORD error = GetLastError();
-    log::Line(log::kError, L"zqNetGetInitialUserNameBeforeRenameW Cannot convert sid to string sid");
-    return BoolOutcome::Failure(error);
+    return LoggedFailure(GetLastError(), L"zqNetGetInitialUserNameBeforeRenameW Cannot convert sid to string sid");
   }
   log::Line(log::kDetail, L"zqNetGetInitialUserNameBeforeRenameW SID : %s", sidText.get());
 
@@ -34,16 +31,14 @@ BoolOutcome InitialUserName(const wchar_t* user, const wchar_t* domain, wchar_t*
   UniqueKey key;
   LSTATUS rc = RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_QUERY_VALUE, key.put());
   if (rc != ERROR_SUCCESS) {
-    log::Line(log::kError, L"zqNetGetInitialUserNameBeforeRenameW Can't open registry key %s (%d)", path.c_str(), rc);
-    return BoolOutcome::Failure(rc);
+    return LoggedFailure(rc, L"zqNetGetInitialUserNameBeforeRenameW Can't open registry key %s (%d)", path.c_str(), rc);
   }
   alignas(wchar_t) BYTE data[kProfilePathBytes + 1] = {};
   DWORD bytes = kProfilePathBytes;
   rc = RegQueryValueExW(key.get(), L"ProfileImagePath", nullptr, nullptr, data, &bytes);
   if (rc != ERROR_SUCCESS) {
-    log::Line(log::kError, L"zqNetGetInitialUserNameBeforeRenameW Can't read registry value 'ProfileImagePath' (%d)",
-              rc);
-    return BoolOutcome::Failure(rc);
+    return LoggedFailure(rc, L"zqNetGetInitialUserNameBeforeRenameW Can't read registry value 'ProfileImagePath' (%d)",
+                         rc);
   }
 
   const wchar_t* text = reinterpret_cast<const wchar_t*>(data);
@@ -56,13 +51,11 @@ BoolOutcome InitialUserName(const wchar_t* user, const wchar_t* domain, wchar_t*
   }
 
   const std::wstring initialName = profilePath.substr(slash + 1);
-  const DWORD needed = CountOf(initialName.size() + 1);
-  if (!buffer || *count <= initialName.size()) {
-    *count = needed;
+  // Here a null buffer is too small, not a size query.
+  if (!buffer || !CopyOut(initialName, buffer, count)) {
+    *count = CountOf(initialName.size() + 1);
     return BoolOutcome::Failure(ERROR_MORE_DATA);
   }
-  CopyWithTerminator(buffer, initialName);
-  *count = needed;
   log::Line(log::kDetail, L"zqNetGetInitialUserNameBeforeRenameW Initial user name before rename ");
   return BoolOutcome::Success();
 }
@@ -75,16 +68,7 @@ using namespace zq::net;
 
 extern "C" BOOL zqNetGetInitialUserNameBeforeRenameW(const wchar_t* pszUserName, const wchar_t* pszDomainName,
                                                      wchar_t* pszBuffer, DWORD* pcchBuffer) {
-  DWORD callerError = GetLastError();
-  log::Line(log::kEntry, L"zqNetGetInitialUserNameBeforeRenameW");
-  BoolOutcome outcome = BoolOutcome::Failure(ERROR_INVALID_PARAMETER);
-  if (!pszUserName || !pszDomainName || !pcchBuffer) {
-    log::Line(log::kError, L"zqNetGetInitialUserNameBeforeRenameW invalid parameter");
-  } else {
-    log::Line(log::kDetail, L"zqNetGetInitialUserNameBeforeRenameW current user name");
-    log::Line(log::kDetail, L"zqNetGetInitialUserNameBeforeRenameW domain name = %s", pszDomainName);
-    outcome = InitialUserName(pszUserName, pszDomainName, pszBuffer, pcchBuffer);
-  }
-  log::Line(log::kExit, L"zqNetGetInitialUserNameBeforeRenameW");
-  return outcome.Deliver(callerError);
+  return AccountCall(L"zqNetGetInitialUserNameBeforeRenameW", L"%s current user name", L"%s domain name = %s",
+                     pszUserName && pszDomainName && pcchBuffer, pszDomainName,
+                     [&] { return InitialUserName(pszUserName, pszDomainName, pszBuffer, pcchBuffer); });
 }

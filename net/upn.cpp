@@ -8,8 +8,6 @@
 #include <string>
 
 #include "netinternal.h"
-#include "netowners.h"
-#include "nettext.h"
 #include "zqlog.h"
 #include "zqnet.h"
 
@@ -22,68 +20,37 @@ constexpr DWORD kWorkChars = 256;
 constexpr DWORD kSystemCacheNameChars = 255;
 constexpr DWORD kSystemCacheDataBytes = 255;
 
-// The wide and narrow system calls and texts behind each function.
+// What differs per width: the directory's entry point, the cache keys, and
+// the lines of the library cache's lookup, which name their own function.
 template <typename Char>
-struct Api;
-
-template <>
-struct Api<wchar_t> {
-  using TranslateFunction = BOOLEAN(SEC_ENTRY*)(LPCWSTR, EXTENDED_NAME_FORMAT, EXTENDED_NAME_FORMAT, LPWSTR, PULONG);
-  static constexpr const char* kTranslateName = "TranslateNameW";
-  static constexpr const wchar_t* kSystemCacheKey = kSystemDomainCacheKeyW;
-  static constexpr const wchar_t* kLibraryCacheKey = kDomainCacheKeyW;
-  static constexpr const wchar_t* kVistaName = L"zqNetGetNETBIOSDomainNameFromUPNVistaW";
-  static constexpr const wchar_t* kVistaOpenFailed = L"zqNetGetNETBIOSDomainNameFromUPNVistaW Can't open registry key %ls";
-  static constexpr const wchar_t* kVistaQueryFailed =
-      L"zqNetGetNETBIOSDomainNameFromUPNVistaW Can't get value of registry key %ls";
-  static constexpr const wchar_t* kVistaExit = L"zqNetGetNETBIOSDomainNameFromUPNVistaW (%d)";
-
-  static LSTATUS Open(const wchar_t* path, REGSAM access, HKEY* key) {
-    return RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, access, key);
-  }
-  static LSTATUS Enumerate(HKEY key, DWORD index, wchar_t* name, DWORD* nameChars, BYTE* data, DWORD* dataBytes) {
-    return RegEnumValueW(key, index, name, nameChars, nullptr, nullptr, data, dataBytes);
-  }
-  static LSTATUS Query(HKEY key, const wchar_t* name, BYTE* data, DWORD* bytes) {
-    return RegQueryValueExW(key, name, nullptr, nullptr, data, bytes);
-  }
-  static LSTATUS SetString(HKEY key, const wchar_t* name, const std::wstring& text) {
-    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                          CountOf((text.size() + 1) * sizeof(wchar_t)));
-  }
+struct WidthTexts {
+  const char* translateName;
+  const Char* systemCacheKey;
+  const Char* libraryCacheKey;
+  const wchar_t* vistaName;
+  const wchar_t* vistaOpenFailed;
+  const wchar_t* vistaQueryFailed;
+  const wchar_t* vistaExit;
 };
-
+template <typename Char>
+constexpr WidthTexts<Char> kTexts{};
 template <>
-struct Api<char> {
-  using TranslateFunction = BOOLEAN(SEC_ENTRY*)(LPCSTR, EXTENDED_NAME_FORMAT, EXTENDED_NAME_FORMAT, LPSTR, PULONG);
-  static constexpr const char* kTranslateName = "TranslateNameA";
-  static constexpr const char* kSystemCacheKey = kSystemDomainCacheKeyA;
-  static constexpr const char* kLibraryCacheKey = kDomainCacheKeyA;
-  static constexpr const wchar_t* kVistaName = L"zqNetGetNETBIOSDomainNameFromUPNVistaA";
-  static constexpr const wchar_t* kVistaOpenFailed = L"zqNetGetNETBIOSDomainNameFromUPNVistaA Can't open registry key %S";
-  static constexpr const wchar_t* kVistaQueryFailed =
-      L"zqNetGetNETBIOSDomainNameFromUPNVistaA Can't get value of registry key %S";
-  static constexpr const wchar_t* kVistaExit = L"zqNetGetNETBIOSDomainNameFromUPNVistaA (%d)";
-
-  static LSTATUS Open(const char* path, REGSAM access, HKEY* key) {
-    return RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, access, key);
-  }
-  static LSTATUS Enumerate(HKEY key, DWORD index, char* name, DWORD* nameChars, BYTE* data, DWORD* dataBytes) {
-    return RegEnumValueA(key, index, name, nameChars, nullptr, nullptr, data, dataBytes);
-  }
-  static LSTATUS Query(HKEY key, const char* name, BYTE* data, DWORD* bytes) {
-    return RegQueryValueExA(key, name, nullptr, nullptr, data, bytes);
-  }
-  static LSTATUS SetString(HKEY key, const char* name, const std::string& text) {
-    return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                          CountOf(text.size() + 1));
-  }
-};
+constexpr WidthTexts<wchar_t> kTexts<wchar_t>{
+    "TranslateNameW", kSystemDomainCacheKeyW, kDomainCacheKeyW, L"zqNetGetNETBIOSDomainNameFromUPNVistaW",
+    L"zqNetGetNETBIOSDomainNameFromUPNVistaW Can't open registry key %ls",
+    L"zqNetGetNETBIOSDomainNameFromUPNVistaW Can't get value of registry key %ls",
+    L"zqNetGetNETBIOSDomainNameFromUPNVistaW (%d)"};
+template <>
+constexpr WidthTexts<char> kTexts<char>{
+    "TranslateNameA", kSystemDomainCacheKeyA, kDomainCacheKeyA, L"zqNetGetNETBIOSDomainNameFromUPNVistaA",
+    L"zqNetGetNETBIOSDomainNameFromUPNVistaA Can't open registry key %S",
+    L"zqNetGetNETBIOSDomainNameFromUPNVistaA Can't get value of registry key %S",
+    L"zqNetGetNETBIOSDomainNameFromUPNVistaA (%d)"};
 
 // The text after the first "@", or the whole text without one.
 template <typename Char>
 std::basic_string<Char> DnsDomainOf(const std::basic_string<Char>& upn) {
-  size_t at = upn.find(At<Char>());
+  size_t at = upn.find(Literal<Char>('@'));
   return at == upn.npos ? upn : upn.substr(at + 1);
 }
 
@@ -91,7 +58,7 @@ template <typename Char>
 BoolOutcome FindInSystemDomainCache(const Char* dnsDomain, Char* buffer, DWORD* count) {
   if (!dnsDomain || !count) return BoolOutcome::Failure(ERROR_INVALID_PARAMETER);
   UniqueKey key;
-  LSTATUS rc = Api<Char>::Open(Api<Char>::kSystemCacheKey, KEY_READ, key.put());
+  LSTATUS rc = RegOpenKeyExT(HKEY_LOCAL_MACHINE, kTexts<Char>.systemCacheKey, 0, KEY_READ, key.put());
   if (rc != ERROR_SUCCESS) return BoolOutcome::Failure(rc);
 
   const std::basic_string<Char> wanted(dnsDomain);
@@ -101,7 +68,7 @@ BoolOutcome FindInSystemDomainCache(const Char* dnsDomain, Char* buffer, DWORD* 
     alignas(Char) BYTE data[kSystemCacheDataBytes + sizeof(Char)];
     DWORD dataBytes = kSystemCacheDataBytes;
     // Any failure ends the search, also one that hides a later match.
-    rc = Api<Char>::Enumerate(key.get(), index, name, &nameChars, data, &dataBytes);
+    rc = RegEnumValueT(key.get(), index, name, &nameChars, nullptr, data, &dataBytes);
     if (rc != ERROR_SUCCESS) return BoolOutcome::Failure(rc);
 
     const Char* text = reinterpret_cast<const Char*>(data);
@@ -123,20 +90,20 @@ BoolOutcome FindInSystemDomainCache(const Char* dnsDomain, Char* buffer, DWORD* 
 
 template <typename Char>
 BoolOutcome FindInLibraryDomainCache(const Char* upn, Char* buffer, DWORD* bytes) {
-  log::Line(log::kEntry, Api<Char>::kVistaName);
+  log::Line(log::kEntry, kTexts<Char>.vistaName);
   LSTATUS rc = ERROR_INVALID_PARAMETER;
   if (upn && bytes) {
     UniqueKey key;
-    rc = Api<Char>::Open(Api<Char>::kLibraryCacheKey, KEY_QUERY_VALUE, key.put());
+    rc = RegOpenKeyExT(HKEY_LOCAL_MACHINE, kTexts<Char>.libraryCacheKey, 0, KEY_QUERY_VALUE, key.put());
     if (rc != ERROR_SUCCESS) {
-      log::Line(log::kError, Api<Char>::kVistaOpenFailed, Api<Char>::kLibraryCacheKey);
+      log::Line(log::kError, kTexts<Char>.vistaOpenFailed, kTexts<Char>.libraryCacheKey);
     } else {
       std::basic_string<Char> valueName = DnsDomainOf(std::basic_string<Char>(upn));
-      rc = Api<Char>::Query(key.get(), valueName.c_str(), reinterpret_cast<BYTE*>(buffer), bytes);
-      if (rc != ERROR_SUCCESS) log::Line(log::kError, Api<Char>::kVistaQueryFailed, valueName.c_str());
+      rc = RegQueryValueExT(key.get(), valueName.c_str(), nullptr, buffer, bytes);
+      if (rc != ERROR_SUCCESS) log::Line(log::kError, kTexts<Char>.vistaQueryFailed, valueName.c_str());
     }
   }
-  log::Line(log::kExit, Api<Char>::kVistaExit, rc);
+  log::Line(log::kExit, kTexts<Char>.vistaExit, rc);
   return rc == ERROR_SUCCESS ? BoolOutcome::Success() : BoolOutcome::Failure(rc);
 }
 
@@ -145,12 +112,13 @@ BoolOutcome FindInLibraryDomainCache(const Char* upn, Char* buffer, DWORD* bytes
 template <typename Char>
 void RecordTranslation(const std::basic_string<Char>& upn, const std::basic_string<Char>& translated) {
   UniqueKey key;
-  if (Api<Char>::Open(Api<Char>::kLibraryCacheKey, KEY_WRITE, key.put()) != ERROR_SUCCESS) {
+  if (RegOpenKeyExT(HKEY_LOCAL_MACHINE, kTexts<Char>.libraryCacheKey, 0, KEY_WRITE, key.put()) != ERROR_SUCCESS) {
     log::Line(log::kError, L"zqNetGetNETBIOSDomainNameFromUPNVistaW Can't open DomainCache key");
     return;
   }
-  std::basic_string<Char> netbiosDomain = translated.substr(0, translated.find(Backslash<Char>()));
-  if (Api<Char>::SetString(key.get(), DnsDomainOf(upn).c_str(), netbiosDomain) != ERROR_SUCCESS) {
+  const std::basic_string<Char> netbiosDomain = translated.substr(0, translated.find(Literal<Char>('\\')));
+  const DWORD bytes = CountOf((netbiosDomain.size() + 1) * sizeof(Char));
+  if (RegSetValueExT(key.get(), DnsDomainOf(upn).c_str(), REG_SZ, netbiosDomain.c_str(), bytes) != ERROR_SUCCESS) {
     log::Line(log::kError, L"zqNetGetNETBIOSDomainNameFromUPNVistaW Can't add domain to DomainCache registry key");
   }
 }
@@ -175,10 +143,10 @@ template <typename Char>
 BoolOutcome TranslateUpn(const Char* upn, Char* buffer, DWORD* count) {
   if (!upn || !count) return BoolOutcome::Failure(ERROR_INVALID_PARAMETER);
 
-  UniqueModule secur32 = UniqueModule::Load(L"Secur32.dll");
+  UniqueModule secur32 = LoadModule(L"Secur32.dll");
   if (!secur32) return BoolOutcome::Failure(ERROR_FILE_NOT_FOUND);
-  auto translate =
-      secur32.Proc<typename Api<Char>::TranslateFunction>(Api<Char>::kTranslateName);
+  using Translate = BOOLEAN(SEC_ENTRY*)(const Char*, EXTENDED_NAME_FORMAT, EXTENDED_NAME_FORMAT, Char*, PULONG);
+  auto translate = ProcAs<Translate>(secur32.get(), kTexts<Char>.translateName);
   if (!translate) return BoolOutcome::Failure(ERROR_FILE_NOT_FOUND);
 
   const DWORD capacity = *count;
@@ -203,7 +171,7 @@ BoolOutcome TranslateUpn(const Char* upn, Char* buffer, DWORD* count) {
   // Offline: the domain from a cache, composed with the user name.
   *count = capacity;
   const std::basic_string<Char> text(upn);
-  size_t at = text.find(At<Char>());
+  size_t at = text.find(Literal<Char>('@'));
   if (at == text.npos) return BoolOutcome::Failure(ERROR_INVALID_PARAMETER);
   const std::basic_string<Char> user = text.substr(0, at);
   const std::basic_string<Char> dnsDomain = text.substr(at + 1);
@@ -212,14 +180,8 @@ BoolOutcome TranslateUpn(const Char* upn, Char* buffer, DWORD* count) {
   BoolOutcome found = FindCachedDomain(dnsDomain.c_str(), upn, &netbiosDomain);
   if (!found.Succeeded()) return found;
 
-  const DWORD needed = CountOf(netbiosDomain.size() + 1 + user.size() + 1);
-  if (buffer && capacity < needed) {
-    *count = needed;
-    return BoolOutcome::Failure(ERROR_INSUFFICIENT_BUFFER);
-  }
-  if (buffer) CopyWithTerminator(buffer, netbiosDomain + Backslash<Char>() + user);
-  *count = needed;
-  return BoolOutcome::Success();
+  const bool copied = CopyOut(netbiosDomain + Literal<Char>('\\') + user, buffer, count);
+  return copied ? BoolOutcome::Success() : BoolOutcome::Failure(ERROR_INSUFFICIENT_BUFFER);
 }
 
 }  // namespace

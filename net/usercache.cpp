@@ -7,8 +7,6 @@
 #include <string>
 
 #include "netinternal.h"
-#include "netowners.h"
-#include "nettext.h"
 #include "zqlog.h"
 #include "zqnet.h"
 
@@ -39,23 +37,23 @@ std::wstring UserCacheValueName(const wchar_t* user, const wchar_t* domain) {
   return name;
 }
 
-BoolOutcome LookupThroughUserCache(const wchar_t* user, const wchar_t* domain, PSID* ppSid) {
-  log::Line(log::kDetail, L"zqNetLookupUserNameW LsaLookupNames2 failed, we'll use the UserCache");
-  if (zqNetGetSidFromUserCacheW(user, domain, ppSid)) return BoolOutcome::Success();
-  return BoolOutcome::Failure(GetLastError());
-}
-
 BoolOutcome LookupUserName(const wchar_t* user, const wchar_t* domain, PSID* ppSid) {
   if (!*user) return BoolOutcome::FailureWithoutError();
+  // Where the authority cannot translate: its error line, then the cache's answer.
+  const auto fromCache = [&](const wchar_t* format, auto... args) {
+    log::Line(log::kError, format, args...);
+    log::Line(log::kDetail, L"zqNetLookupUserNameW LsaLookupNames2 failed, we'll use the UserCache");
+    if (zqNetGetSidFromUserCacheW(user, domain, ppSid)) return BoolOutcome::Success();
+    return BoolOutcome::Failure(GetLastError());
+  };
 
   // A user name that carries its domain already is asked as given.
   std::wstring account = user;
   if (*domain && !wcschr(user, L'\\')) account = std::wstring(domain) + L"\\" + user;
   if (account.size() > kMaxCountedChars) {
     // Cut short, it would name another account.
-    log::Line(log::kError, L"zqNetLookupUserNameW account name too long (%u characters)",
-              static_cast<unsigned>(account.size()));
-    return BoolOutcome::Failure(ERROR_INVALID_PARAMETER);
+    return LoggedFailure(ERROR_INVALID_PARAMETER, L"zqNetLookupUserNameW account name too long (%u characters)",
+                         static_cast<unsigned>(account.size()));
   }
 
   wchar_t computer[256] = {};
@@ -68,49 +66,31 @@ BoolOutcome LookupUserName(const wchar_t* user, const wchar_t* domain, PSID* ppS
   LSA_OBJECT_ATTRIBUTES attributes = {};
   UniqueLsaPolicy policy;
   DWORD status = LsaNtStatusToWinError(LsaOpenPolicy(&system, &attributes, POLICY_LOOKUP_NAMES, policy.put()));
-  if (status != ERROR_SUCCESS) {
-    log::Line(log::kError, L"zqNetLookupUserNameW Can't open policy (%d)", status);
-    return BoolOutcome::Failure(status);
-  }
+  if (status != ERROR_SUCCESS) return LoggedFailure(status, L"zqNetLookupUserNameW Can't open policy (%d)", status);
 
-  UniqueModule advapi = UniqueModule::Load(L"Advapi32.dll");
-  if (!advapi) {
-    log::Line(log::kError, L"zqNetLookupUserNameW : LoadLibrary(Advapi32.dll) failed");
-    return LookupThroughUserCache(user, domain, ppSid);
-  }
-  auto lookupNames = advapi.Proc<LsaLookupNames2Function>("LsaLookupNames2");
-  if (!lookupNames) {
-    log::Line(log::kError, L"zqNetLookupUserNameW GetProcAddress LsaLookupNames2() Failed");
-    return LookupThroughUserCache(user, domain, ppSid);
-  }
+  UniqueModule advapi = LoadModule(L"Advapi32.dll");
+  if (!advapi) return fromCache(L"zqNetLookupUserNameW : LoadLibrary(Advapi32.dll) failed");
+  auto lookupNames = ProcAs<LsaLookupNames2Function>(advapi.get(), "LsaLookupNames2");
+  if (!lookupNames) return fromCache(L"zqNetLookupUserNameW GetProcAddress LsaLookupNames2() Failed");
 
   LSA_UNICODE_STRING name = Counted(account);
   UniqueLsaBuffer<LSA_REFERENCED_DOMAIN_LIST> domains;
   UniqueLsaBuffer<LSA_TRANSLATED_SID2> sids;
   status = LsaNtStatusToWinError(lookupNames(policy.get(), 0, 1, &name, domains.put(), sids.put()));
-  if (status != ERROR_SUCCESS) {
-    log::Line(log::kError, L"zqNetLookupUserNameW LsaLookupNames2 failed (%d)", status);
-    return LookupThroughUserCache(user, domain, ppSid);
-  }
+  if (status != ERROR_SUCCESS) return fromCache(L"zqNetLookupUserNameW LsaLookupNames2 failed (%d)", status);
 
   PSID found = sids ? sids.get()[0].Sid : nullptr;
-  if (!found) {
-    // Success without a SID (a domain's name, say) is no answer for an account.
-    log::Line(log::kError, L"zqNetLookupUserNameW LsaLookupNames2 failed (%d)", ERROR_NONE_MAPPED);
-    return LookupThroughUserCache(user, domain, ppSid);
-  }
+  // Success without a SID (a domain's name, say) is no answer for an account.
+  if (!found) return fromCache(L"zqNetLookupUserNameW LsaLookupNames2 failed (%d)", ERROR_NONE_MAPPED);
   const DWORD length = GetLengthSid(found);
-  UniqueProcessHeapBlock<void> copy(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, length));
+  UniqueHeap<void> copy(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, length));
   if (!copy) {
-    log::Line(log::kError, L"zqNetLookupUserNameW Can't allocate memory for SID");
     *ppSid = nullptr;
-    return BoolOutcome::Failure(ERROR_NOT_ENOUGH_MEMORY);
+    return LoggedFailure(ERROR_NOT_ENOUGH_MEMORY, L"zqNetLookupUserNameW Can't allocate memory for SID");
   }
   if (!CopySid(length, copy.get(), found)) {
-    DWORD error = GetLastError();
-    log::Line(log::kError, L"zqNetLookupUserNameW Can't copy SID");
     *ppSid = nullptr;
-    return BoolOutcome::Failure(error);
+    return LoggedFailure(GetLastError(), L"zqNetLookupUserNameW Can't copy SID");
   }
   *ppSid = copy.release();
   // The cache is keyed by the caller's names, not by the account asked for.
@@ -123,22 +103,16 @@ BoolOutcome AddSidToUserCache(const wchar_t* user, const wchar_t* domain, PSID s
 
   UniqueKey key;
   LSTATUS rc = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUserCacheKey, 0, KEY_WRITE, key.put());
-  if (rc != ERROR_SUCCESS) {
-    log::Line(log::kError, L"zqNetAddSidToUserCacheW Can't open UserCache key");
-    return BoolOutcome::Failure(rc);
-  }
-  UniqueLocalBlock<wchar_t> sidText;
+  if (rc != ERROR_SUCCESS) return LoggedFailure(rc, L"zqNetAddSidToUserCacheW Can't open UserCache key");
+  UniqueLocal<wchar_t> sidText;
   if (!ConvertSidToStringSidW(sid, sidText.put())) {
-    DWORD error = GetLastError();
-    log::Line(log::kError, L"zqNetAddSidToUserCacheW Cannot convert sid to string sid");
-    return BoolOutcome::Failure(error);
+    return LoggedFailure(GetLastError(), L"zqNetAddSidToUserCacheW Cannot convert sid to string sid");
   }
   const DWORD bytes = CountOf((wcslen(sidText.get()) + 1) * sizeof(wchar_t));
   rc = RegSetValueExW(key.get(), UserCacheValueName(user, domain).c_str(), 0, REG_SZ,
                       reinterpret_cast<const BYTE*>(sidText.get()), bytes);
   if (rc != ERROR_SUCCESS) {
-    log::Line(log::kError, L"zqNetAddSidToUserCacheW Can't add user to UserCache registry key");
-    return BoolOutcome::Failure(rc);
+    return LoggedFailure(rc, L"zqNetAddSidToUserCacheW Can't add user to UserCache registry key");
   }
   return BoolOutcome::Success();
 }
@@ -150,57 +124,36 @@ BoolOutcome GetSidFromUserCache(const wchar_t* user, const wchar_t* domain, PSID
   UniqueKey key;
   LSTATUS rc = RegOpenKeyExW(HKEY_LOCAL_MACHINE, kUserCacheKey, 0, KEY_QUERY_VALUE, key.put());
   if (rc != ERROR_SUCCESS) {
-    log::Line(log::kError, L"zqNetGetSidFromUserCacheW Can't open registry key %s", kUserCacheKey);
-    return BoolOutcome::Failure(rc);
+    return LoggedFailure(rc, L"zqNetGetSidFromUserCacheW Can't open registry key %s", kUserCacheKey);
   }
   DWORD bytes = 0;
   rc = RegQueryValueExW(key.get(), valueName.c_str(), nullptr, nullptr, nullptr, &bytes);
   if (rc != ERROR_SUCCESS) {
-    log::Line(log::kError, L"zqNetGetSidFromUserCacheW Can't get buffer size for registry value (%d)", rc);
-    return BoolOutcome::Failure(rc);
+    return LoggedFailure(rc, L"zqNetGetSidFromUserCacheW Can't get buffer size for registry value (%d)", rc);
   }
   // Room for a terminator of our own: stored text need not end in one.
-  UniqueProcessHeapBlock<wchar_t> text(
+  UniqueHeap<wchar_t> text(
       static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, bytes + sizeof(wchar_t))));
-  if (!text) {
-    log::Line(log::kError, L"zqNetGetSidFromUserCacheW Allocation error!!!");
-    return BoolOutcome::Failure(ERROR_NOT_ENOUGH_MEMORY);
-  }
+  if (!text) return LoggedFailure(ERROR_NOT_ENOUGH_MEMORY, L"zqNetGetSidFromUserCacheW Allocation error!!!");
   rc = RegQueryValueExW(key.get(), valueName.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(text.get()), &bytes);
-  if (rc != ERROR_SUCCESS) {
-    log::Line(log::kError, L"zqNetGetSidFromUserCacheW Can't get value of registry key");
-    return BoolOutcome::Failure(rc);
-  }
+  if (rc != ERROR_SUCCESS) return LoggedFailure(rc, L"zqNetGetSidFromUserCacheW Can't get value of registry key");
   text.get()[bytes / sizeof(wchar_t)] = L'\0';
 
-  UniqueLocalBlock<void> converted;
+  UniqueLocal<void> converted;
   if (!ConvertStringSidToSidW(text.get(), converted.put())) {
-    DWORD error = GetLastError();
-    log::Line(log::kError, L"zqNetGetSidFromUserCacheW Can't convert string sid to valid sid");
-    return BoolOutcome::Failure(error);
+    return LoggedFailure(GetLastError(), L"zqNetGetSidFromUserCacheW Can't convert string sid to valid sid");
   }
   const DWORD length = GetLengthSid(converted.get());
-  UniqueProcessHeapBlock<void> copy(HeapAlloc(GetProcessHeap(), 0, length));
-  if (!copy) {
-    log::Line(log::kError, L"zqNetGetSidFromUserCacheW Allocation error!!!");
-    return BoolOutcome::Failure(ERROR_NOT_ENOUGH_MEMORY);
-  }
+  UniqueHeap<void> copy(HeapAlloc(GetProcessHeap(), 0, length));
+  if (!copy) return LoggedFailure(ERROR_NOT_ENOUGH_MEMORY, L"zqNetGetSidFromUserCacheW Allocation error!!!");
   CopySid(length, copy.get(), converted.get());
   *ppSid = copy.release();
   return BoolOutcome::Success();
 }
 
-// The entry lines that the three functions share: name, "username", "domain = %s".
-bool LogEntry(const wchar_t* name, const wchar_t* user, const wchar_t* domain, bool outGiven) {
-  log::Line(log::kEntry, L"%s", name);
-  if (!user || !domain || !outGiven) {
-    log::Line(log::kError, L"%s invalid parameter", name);
-    return false;
-  }
-  log::Line(log::kDetail, L"%s username", name);
-  log::Line(log::kDetail, L"%s domain = %s", name, domain);
-  return true;
-}
+// The argument lines of the three functions.
+constexpr const wchar_t kUserLine[] = L"%s username";
+constexpr const wchar_t kDomainLine[] = L"%s domain = %s";
 
 }  // namespace
 }  // namespace zq::net
@@ -209,31 +162,16 @@ using namespace zq;
 using namespace zq::net;
 
 extern "C" BOOL zqNetLookupUserNameW(const wchar_t* pszUserName, const wchar_t* pszDomainName, PSID* ppSid) {
-  DWORD callerError = GetLastError();
-  BoolOutcome outcome = BoolOutcome::Failure(ERROR_INVALID_PARAMETER);
-  if (LogEntry(L"zqNetLookupUserNameW", pszUserName, pszDomainName, ppSid != nullptr)) {
-    outcome = LookupUserName(pszUserName, pszDomainName, ppSid);
-  }
-  log::Line(log::kExit, L"zqNetLookupUserNameW");
-  return outcome.Deliver(callerError);
+  return AccountCall(L"zqNetLookupUserNameW", kUserLine, kDomainLine, pszUserName && pszDomainName && ppSid,
+                     pszDomainName, [&] { return LookupUserName(pszUserName, pszDomainName, ppSid); });
 }
 
 BOOL zqNetAddSidToUserCacheW(const wchar_t* pszUserName, const wchar_t* pszDomainName, PSID pSid) {
-  DWORD callerError = GetLastError();
-  BoolOutcome outcome = BoolOutcome::Failure(ERROR_INVALID_PARAMETER);
-  if (LogEntry(L"zqNetAddSidToUserCacheW", pszUserName, pszDomainName, true)) {
-    outcome = AddSidToUserCache(pszUserName, pszDomainName, pSid);
-  }
-  log::Line(log::kExit, L"zqNetAddSidToUserCacheW");
-  return outcome.Deliver(callerError);
+  return AccountCall(L"zqNetAddSidToUserCacheW", kUserLine, kDomainLine, pszUserName && pszDomainName,
+                     pszDomainName, [&] { return AddSidToUserCache(pszUserName, pszDomainName, pSid); });
 }
 
 BOOL zqNetGetSidFromUserCacheW(const wchar_t* pszUserName, const wchar_t* pszDomainName, PSID* ppSid) {
-  DWORD callerError = GetLastError();
-  BoolOutcome outcome = BoolOutcome::Failure(ERROR_INVALID_PARAMETER);
-  if (LogEntry(L"zqNetGetSidFromUserCacheW", pszUserName, pszDomainName, ppSid != nullptr)) {
-    outcome = GetSidFromUserCache(pszUserName, pszDomainName, ppSid);
-  }
-  log::Line(log::kExit, L"zqNetGetSidFromUserCacheW");
-  return outcome.Deliver(callerError);
+  return AccountCall(L"zqNetGetSidFromUserCacheW", kUserLine, kDomainLine, pszUserName && pszDomainName && ppSid,
+                     pszDomainName, [&] { return GetSidFromUserCache(pszUserName, pszDomainName, ppSid); });
 }

@@ -1,10 +1,7 @@
 // Deletion of one value, of one key, and of a key's subtree.
-#include "regdelete.h"
-
 #include <cwchar>
 
 #include "regframe.h"
-#include "uniquemodule.h"
 
 namespace zq::reg {
 namespace {
@@ -16,55 +13,7 @@ constexpr size_t kChildPathCch = 780;  // "parent\child" with terminator
 using DeleteKeyExFn = LSTATUS(WINAPI*)(HKEY, const wchar_t*, REGSAM, DWORD);
 using DeleteTreeFn = LSTATUS(WINAPI*)(HKEY, const wchar_t*);
 
-FARPROC PlatformLookup(HMODULE module, const char* name) { return GetProcAddress(module, name); }
-
 }  // namespace
-
-int DeleteKeyResolvedBy(ProcLookup lookup, HKEY root, const wchar_t* key, BYTE recursive, DWORD section) {
-  Call call(L"zqRegDeleteKey", section);
-  if (!call.SectionAccepted()) return call.Finish(kBadArgument);
-  if (!key) {
-    ZQ_LOG_NAMED(call.Log(), log::kDetail, "pszKey is NULL");
-    return call.Finish(kBadArgument);
-  }
-  // Without a section of its own the deletion goes to the 32-bit view.
-  const DWORD view = section != 0 ? section : KEY_WOW64_32KEY;
-
-  UniqueModule advapi = UniqueModule::Load(L"Advapi32.dll");
-  if (!advapi) {
-    ZQ_LOG_NAMED(call.Log(), log::kDetail, "LoadLibrary(Advapi32.dll) failed");
-    return call.Finish(kSystemError);
-  }
-
-  int status = kSystemError;
-  auto deleteKeyEx = UniqueModule::Cast<DeleteKeyExFn>(lookup(advapi.get(), "RegDeleteKeyExW"));
-  DeleteTreeFn deleteTree = nullptr;
-  if (deleteKeyEx && recursive == kFlagSet) {
-    deleteTree = UniqueModule::Cast<DeleteTreeFn>(lookup(advapi.get(), "RegDeleteTreeW"));
-  }
-
-  if (deleteKeyEx && recursive != kFlagSet) {
-    LSTATUS rc = deleteKeyEx(root, key, view, 0);
-    status = rc == ERROR_SUCCESS ? kOk : kSystemError;
-    ZQ_LOG_NAMED(call.Log(), log::kDetail, "RegDeleteKeyEx returns 0x%x", rc);
-  } else if (deleteTree) {
-    // The platform's tree deletion takes no view: the process's default one.
-    LSTATUS rc = deleteTree(root, key);
-    status = rc == ERROR_SUCCESS ? kOk : kSystemError;
-    ZQ_LOG_NAMED(call.Log(), log::kDetail, "RegDeleteTree returns 0x%x", rc);
-  } else if (recursive == kFlagSet) {
-    int walked = zqRegDeleteSubKey(root, key, view, kFlagSet);
-    status = walked == kOk ? kOk : kSystemError;
-    ZQ_LOG_NAMED(call.Log(), log::kDetail, "zqRegDeleteSubKey returns 0x%x", walked);
-  } else {
-    LSTATUS rc = RegDeleteKeyW(root, key);
-    status = rc == ERROR_SUCCESS ? kOk : kSystemError;
-    ZQ_LOG_NAMED(call.Log(), log::kDetail, "RegDeleteKey returns 0x%x", rc);
-  }
-  advapi.reset();
-  return call.Finish(status);
-}
-
 }  // namespace zq::reg
 
 using namespace zq::reg;
@@ -72,24 +21,51 @@ using namespace zq::reg;
 extern "C" int zqRegDeleteValue(HKEY hRoot, const wchar_t* pszKey, const wchar_t* pszValueName, DWORD dwSection) {
   Call call(L"zqRegDeleteValue", dwSection);
   if (!call.SectionAccepted()) return call.Finish(kBadArgument);
-  if (!pszKey || !pszValueName) {
-    ZQ_LOG_NAMED(call.Log(), zq::log::kDetail, "pszKey or pszValueName is NULL");
-    return call.Finish(kBadArgument);
-  }
+  if (!call.Given(pszKey && pszValueName, L"pszKey or pszValueName is NULL")) return call.Finish(kBadArgument);
   UniqueKey opened;
-  LSTATUS rc = RegOpenKeyExW(hRoot, pszKey, 0, call.Access(KEY_SET_VALUE), opened.put());
-  if (rc != ERROR_SUCCESS) {
-    ZQ_LOG_NAMED(call.Log(), zq::log::kDetail, "RegOpenKeyEx failed 0x%x", rc);
-    return call.Finish(kSystemError);
-  }
-  rc = RegDeleteValueW(opened.get(), pszValueName);
-  ZQ_LOG_NAMED(call.Log(), zq::log::kDetail, "RegDeleteValue returns 0x%x", rc);
+  if (!call.Open(hRoot, pszKey, KEY_SET_VALUE, opened)) return call.Finish(kSystemError);
+  LSTATUS rc = RegDeleteValueW(opened.get(), pszValueName);
+  ZQ_LOG_NAMED(call, zq::log::kDetail, "RegDeleteValue returns 0x%x", rc);
   opened.reset();
   return call.Finish(rc == ERROR_SUCCESS ? kOk : kSystemError);
 }
 
+// Without a section of its own the deletion goes to the 32-bit view.
 extern "C" int zqRegDeleteKey(HKEY hRoot, const wchar_t* pszKey, BYTE bRecursive, DWORD dwSection) {
-  return DeleteKeyResolvedBy(PlatformLookup, hRoot, pszKey, bRecursive, dwSection);
+  Call call(L"zqRegDeleteKey", dwSection);
+  if (!call.SectionAccepted()) return call.Finish(kBadArgument);
+  if (!call.Given(pszKey, L"pszKey is NULL")) return call.Finish(kBadArgument);
+  const DWORD view = dwSection != 0 ? dwSection : KEY_WOW64_32KEY;
+
+  zq::UniqueModule advapi = zq::LoadModule(L"Advapi32.dll");
+  if (!advapi) {
+    ZQ_LOG_NAMED(call, zq::log::kDetail, "LoadLibrary(Advapi32.dll) failed");
+    return call.Finish(kSystemError);
+  }
+  const bool recursive = bRecursive == kFlagSet;
+  auto deleteKeyEx = zq::ProcAs<DeleteKeyExFn>(advapi.get(), "RegDeleteKeyExW");
+  auto deleteTree = deleteKeyEx && recursive ? zq::ProcAs<DeleteTreeFn>(advapi.get(), "RegDeleteTreeW") : nullptr;
+
+  // The deletion that the platform offers, and its name for the result line.
+  LSTATUS rc;
+  const wchar_t* deletion;
+  if (deleteKeyEx && !recursive) {
+    rc = deleteKeyEx(hRoot, pszKey, view, 0);
+    deletion = L"RegDeleteKeyEx";
+  } else if (deleteTree) {
+    // The platform's tree deletion takes no view: the process's default one.
+    rc = deleteTree(hRoot, pszKey);
+    deletion = L"RegDeleteTree";
+  } else if (recursive) {
+    rc = zqRegDeleteSubKey(hRoot, pszKey, view, kFlagSet);  // a status, ZQ_REG_OK (0) on success
+    deletion = L"zqRegDeleteSubKey";
+  } else {
+    rc = RegDeleteKeyW(hRoot, pszKey);
+    deletion = L"RegDeleteKey";
+  }
+  zq::log::Line(zq::log::kDetail, L"%s : %s returns 0x%x", call.Name(), deletion, rc);
+  advapi.reset();
+  return call.Finish(rc == ERROR_SUCCESS ? kOk : kSystemError);
 }
 
 // No entry line: it is also the recursive step of its own walk and the

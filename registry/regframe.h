@@ -1,13 +1,17 @@
 // What every registry operation shares: the status codes, the section check
-// that comes before anything else, the key owner and the exit line.
+// that comes before anything else and the exit line.
 #pragma once
 
 #include <windows.h>
 
+#include "unique.h"
+#include "widthcalls.h"
 #include "zqlog.h"
 #include "zqregistry.h"
 
 namespace zq::reg {
+
+using zq::UniqueKey;
 
 enum Status : int {
   kOk = ZQ_REG_OK,
@@ -22,45 +26,35 @@ constexpr bool IsAcceptedSection(DWORD section) {
   return (section & ~DWORD{0x300}) == 0 && section != 0x300;
 }
 
-// Owns an opened registry key; closes it on every path.
-class UniqueKey {
- public:
-  UniqueKey() = default;
-  ~UniqueKey() { reset(); }
-  UniqueKey(const UniqueKey&) = delete;
-  UniqueKey& operator=(const UniqueKey&) = delete;
-
-  HKEY get() const { return key_; }
-  // For the system call that opens the key.
-  HKEY* put() {
-    reset();
-    return &key_;
-  }
-  void reset() {
-    if (key_) RegCloseKey(key_);
-    key_ = nullptr;
-  }
-
- private:
-  HKEY key_ = nullptr;
-};
-
-// One registry operation: entry line on construction, the section check,
-// the access mask it implies, and the "name : ret=(%d)" exit line.
+// One registry operation: entry line on construction, the section and pointer
+// checks, the open in the section's view, and the "name : ret=(%d)" exit line.
 class Call {
  public:
   Call(const wchar_t* name, DWORD section) : operation_(name), section_(section) {}
 
-  const log::Operation& Log() const { return operation_; }
   const wchar_t* Name() const { return operation_.Name(); }
-  DWORD Section() const { return section_; }
   DWORD Access(DWORD rights) const { return section_ | rights; }
 
   // Logs the rejection at level 1.
   bool SectionAccepted() const {
     if (IsAcceptedSection(section_)) return true;
-    ZQ_LOG_NAMED(operation_, log::kError, "Desired registry section incorrect (0x%x)", section_);
+    ZQ_LOG_NAMED(*this, log::kError, "Desired registry section incorrect (0x%x)", section_);
     return false;
+  }
+
+  // The level-2 "name : text" line when a required pointer is null.
+  bool Given(bool pointers, const wchar_t* nullText) const {
+    if (!pointers) log::Line(log::kDetail, L"%s : %s", Name(), nullText);
+    return pointers;
+  }
+
+  // Opens `key` in the section's view; the failure's level-2 line names `openCall`.
+  template <typename Char>
+  bool Open(HKEY root, const Char* key, DWORD rights, UniqueKey& opened,
+            const wchar_t* openCall = L"RegOpenKeyEx") const {
+    LSTATUS rc = RegOpenKeyExT(root, key, 0, Access(rights), opened.put());
+    if (rc != ERROR_SUCCESS) log::Line(log::kDetail, L"%s : %s failed 0x%x", Name(), openCall, rc);
+    return rc == ERROR_SUCCESS;
   }
 
   int Finish(int status) const { return operation_.Exit(status, L"%s : ret=(%d)"); }

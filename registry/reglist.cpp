@@ -67,14 +67,7 @@ template <typename Names>
 int List(Names& names, HKEY root, const wchar_t* key, int* count, DWORD section) {
   Call call(Names::kName, section);
   if (!call.SectionAccepted()) return call.Finish(kBadArgument);
-  if (!key) {
-    ZQ_LOG_NAMED(call.Log(), log::kDetail, "pszKey is NULL");
-    return call.Finish(kBadArgument);
-  }
-  if (!count) {
-    log::Line(log::kDetail, L"%s : %s", call.Name(), Names::kNullCount);
-    return call.Finish(kBadArgument);
-  }
+  if (!call.Given(key, L"pszKey is NULL") || !call.Given(count, Names::kNullCount)) return call.Finish(kBadArgument);
 
   UniqueKey opened;
   LSTATUS rc = RegOpenKeyExW(root, key, 0, call.Access(Names::kRights), opened.put());

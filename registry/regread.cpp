@@ -6,122 +6,93 @@
 namespace zq::reg {
 namespace {
 
-// The wide and narrow system calls behind one read.
+// The line of a text read; the data are of the read's width.
 template <typename Char>
-struct Api;
+constexpr const wchar_t* kTextLine = sizeof(Char) == 1 ? L"%s : RegQueryValueEx returns %.*S"
+                                                       : L"%s : RegQueryValueEx returns %.*s";
 
-template <>
-struct Api<wchar_t> {
-  static LSTATUS Open(HKEY root, const wchar_t* key, REGSAM access, HKEY* out) {
-    return RegOpenKeyExW(root, key, 0, access, out);
-  }
-  static LSTATUS Query(HKEY key, const wchar_t* name, DWORD* type, BYTE* data, DWORD* size) {
-    return RegQueryValueExW(key, name, nullptr, type, data, size);
-  }
-  static constexpr const wchar_t* kTextLine = L"%s : RegQueryValueEx returns %.*s";
+// What tells one typed read from another: the type it wants and its log texts.
+struct ReadKind {
+  DWORD type;
+  const wchar_t* typeName;                                   // in the wrong-type and value lines
+  const wchar_t* nullPointers = L"pszKey or pdwValue is NULL";  // the level-2 text for a null argument
+  const wchar_t* openCall = L"RegOpenKeyEx";                 // named in the open's failure line
+  const wchar_t* queryCall = L"RegQueryValueEx";             // named in the query's failure line
 };
 
-template <>
-struct Api<char> {
-  static LSTATUS Open(HKEY root, const char* key, REGSAM access, HKEY* out) {
-    return RegOpenKeyExA(root, key, 0, access, out);
-  }
-  static LSTATUS Query(HKEY key, const char* name, DWORD* type, BYTE* data, DWORD* size) {
-    return RegQueryValueExA(key, name, nullptr, type, data, size);
-  }
-  static constexpr const wchar_t* kTextLine = L"%s : RegQueryValueEx returns %.*S";
-};
-
-// What tells one typed read from another in its log lines.
-struct ReadTexts {
-  const wchar_t* nullPointers;  // the level-2 text for a null pszKey or out pointer
-  const wchar_t* openCall;      // the name of the open call in its failure line
-  const wchar_t* queryCall;     // the name of the query call in its failure line
-  const wchar_t* typeName;      // the wanted type in the wrong-type line
-};
-
-constexpr ReadTexts kDwordTexts{L"pszKey or pdwValue is NULL", L"RegOpenKeyEx", L"RegQueryValueEx", L"DWORD"};
-constexpr ReadTexts kQwordTexts{L"pszKey or pullValue is NULL", L"RegOpenKeyEx", L"RegQueryValueEx", L"QWORD"};
-constexpr ReadTexts kStringTexts{L"pszKey or pdwValue is NULL", L"RegOpenKeyEx", L"RegQueryValueEx", L"REG_SZ"};
-constexpr ReadTexts kMultiTexts{L"pszKey or pdwValue is NULL", L"RegOpenKeyEx", L"RegQueryValueEx", L"REG_MULTI_SZ"};
-constexpr ReadTexts kMultiTextsA{L"pszKey or pdwValue is NULL", L"RegOpenKeyExA", L"RegQueryValueExA",
-                                 L"REG_MULTI_SZ"};
-constexpr ReadTexts kBinaryTexts{L"pszKey or pdwValue is NULL", L"RegOpenKeyEx", L"RegQueryValueEx", L"REG_BINARY"};
+constexpr ReadKind kDword{REG_DWORD, L"DWORD"};
+constexpr ReadKind kQword{REG_QWORD, L"QWORD", L"pszKey or pullValue is NULL"};
+constexpr ReadKind kString{REG_SZ, L"REG_SZ"};
+constexpr ReadKind kMulti{REG_MULTI_SZ, L"REG_MULTI_SZ"};
+// Only the narrow multi-string read names the narrow calls in its failure lines.
+constexpr ReadKind kMultiA{REG_MULTI_SZ, L"REG_MULTI_SZ", L"pszKey or pdwValue is NULL", L"RegOpenKeyExA",
+                           L"RegQueryValueExA"};
+constexpr ReadKind kBinary{REG_BINARY, L"REG_BINARY"};
 
 // Entry, section check, pointer check and open: the steps every typed read
 // takes first. Returns kOk with the key open, or the status to finish with.
 template <typename Char>
-int OpenForRead(const Call& call, const ReadTexts& texts, HKEY root, const Char* key, bool outPointerGiven,
+int OpenForRead(const Call& call, const ReadKind& kind, HKEY root, const Char* key, bool outPointerGiven,
                 UniqueKey& opened) {
   if (!call.SectionAccepted()) return kBadArgument;
-  if (!key || !outPointerGiven) {
-    log::Line(log::kDetail, L"%s : %s", call.Name(), texts.nullPointers);
-    return kBadArgument;
-  }
-  LSTATUS rc = Api<Char>::Open(root, key, call.Access(KEY_QUERY_VALUE), opened.put());
-  if (rc != ERROR_SUCCESS) {
-    log::Line(log::kDetail, L"%s : %s failed 0x%x", call.Name(), texts.openCall, rc);
-    return kSystemError;
-  }
-  return kOk;
+  if (!call.Given(key && outPointerGiven, kind.nullPointers)) return kBadArgument;
+  return call.Open(root, key, KEY_QUERY_VALUE, opened, kind.openCall) ? kOk : kSystemError;
 }
 
 // DWORD and QWORD: a fixed size, written by the system into the caller's value.
 template <typename Char, typename Value>
-int ReadFixed(const wchar_t* name, const ReadTexts& texts, DWORD wantedType, HKEY root, const Char* key,
-              const Char* valueName, Value* value, DWORD section) {
+int ReadFixed(const wchar_t* name, const ReadKind& kind, HKEY root, const Char* key, const Char* valueName,
+              Value* value, DWORD section) {
   Call call(name, section);
   UniqueKey opened;
-  int status = OpenForRead(call, texts, root, key, value != nullptr, opened);
+  int status = OpenForRead(call, kind, root, key, value != nullptr, opened);
   if (status != kOk) return call.Finish(status);
 
   DWORD type = 0;
   DWORD size = sizeof(Value);
-  LSTATUS rc = Api<Char>::Query(opened.get(), valueName, &type, reinterpret_cast<BYTE*>(value), &size);
+  LSTATUS rc = RegQueryValueExT(opened.get(), valueName, &type, value, &size);
   if (rc != ERROR_SUCCESS) {
-    log::Line(log::kDetail, L"%s : %s fails 0x%x", name, texts.queryCall, rc);
+    log::Line(log::kDetail, L"%s : %s fails 0x%x", name, kind.queryCall, rc);
     status = kSystemError;
-  } else if (type != wantedType) {
-    log::Line(log::kDetail, L"%s : RegQueryValueEx returns type %d instead of %s", name, type, texts.typeName);
+  } else if (type != kind.type) {
+    log::Line(log::kDetail, L"%s : RegQueryValueEx returns type %d instead of %s", name, type, kind.typeName);
     status = kWrongType;
   } else {
     // The line shows the value as a 32-bit %d, as it always has.
-    log::Line(log::kDetail, L"%s : RegQueryValueEx returns %s %d", name, texts.typeName, static_cast<int>(*value));
+    log::Line(log::kDetail, L"%s : RegQueryValueEx returns %s %d", name, kind.typeName, static_cast<int>(*value));
     status = kOk;
   }
   return call.Finish(status);
 }
 
-enum class Shown { kText, kBytes };
-
 // String, multi-string and binary: the caller's buffer and size in bytes.
 template <typename Char>
-int ReadSized(const wchar_t* name, const ReadTexts& texts, DWORD wantedType, Shown shown, HKEY root, const Char* key,
-              const Char* valueName, BYTE* data, DWORD* size, DWORD section) {
+int ReadSized(const wchar_t* name, const ReadKind& kind, HKEY root, const Char* key, const Char* valueName,
+              void* data, DWORD* size, DWORD section) {
   Call call(name, section);
   UniqueKey opened;
-  int status = OpenForRead(call, texts, root, key, size != nullptr, opened);
+  int status = OpenForRead(call, kind, root, key, size != nullptr, opened);
   if (status != kOk) return call.Finish(status);
 
   DWORD type = 0;
   DWORD returned = *size;
-  LSTATUS rc = Api<Char>::Query(opened.get(), valueName, &type, data, &returned);
+  LSTATUS rc = RegQueryValueExT(opened.get(), valueName, &type, data, &returned);
   if (rc != ERROR_SUCCESS) {
-    log::Line(log::kDetail, L"%s : %s fails 0x%x", name, texts.queryCall, rc);
+    log::Line(log::kDetail, L"%s : %s fails 0x%x", name, kind.queryCall, rc);
     return call.Finish(rc == ERROR_MORE_DATA ? kMoreData : kSystemError);
   }
   *size = returned;
-  if (type != wantedType) {
-    log::Line(log::kDetail, L"%s : RegQueryValueEx returns type %d instead of %s", name, type, texts.typeName);
+  if (type != kind.type) {
+    log::Line(log::kDetail, L"%s : RegQueryValueEx returns type %d instead of %s", name, type, kind.typeName);
     return call.Finish(kWrongType);
   }
   if (!data) {
     log::Line(log::kDetail, L"%s : RegQueryValueEx returns length %d", name, returned);
-  } else if (shown == Shown::kBytes) {
+  } else if (kind.type == REG_BINARY) {
     log::Bytes(log::kDetail, data, returned, L"zqRegReadBinaryValueEx : RegQueryValueEx returns");
   } else {
     // The stored data need not end in a terminator: never read past them.
-    log::Line(log::kDetail, Api<Char>::kTextLine, name, static_cast<int>(returned / sizeof(Char)), data);
+    log::Line(log::kDetail, kTextLine<Char>, name, static_cast<int>(returned / sizeof(Char)), data);
   }
   return call.Finish(kOk);
 }
@@ -133,14 +104,12 @@ using namespace zq::reg;
 
 extern "C" int zqRegReadDWORDValueExW(HKEY hRoot, const wchar_t* pszKey, const wchar_t* pszValueName,
                                       DWORD* pdwValue, DWORD dwSection) {
-  return ReadFixed(L"zqRegReadDWORDValueExW", kDwordTexts, REG_DWORD, hRoot, pszKey, pszValueName, pdwValue,
-                   dwSection);
+  return ReadFixed(L"zqRegReadDWORDValueExW", kDword, hRoot, pszKey, pszValueName, pdwValue, dwSection);
 }
 
 extern "C" int zqRegReadDWORDValueExA(HKEY hRoot, const char* pszKey, const char* pszValueName, DWORD* pdwValue,
                                       DWORD dwSection) {
-  return ReadFixed(L"zqRegReadDWORDValueExA", kDwordTexts, REG_DWORD, hRoot, pszKey, pszValueName, pdwValue,
-                   dwSection);
+  return ReadFixed(L"zqRegReadDWORDValueExA", kDword, hRoot, pszKey, pszValueName, pdwValue, dwSection);
 }
 
 extern "C" int zqRegReadDWORDValueEx(HKEY hRoot, const wchar_t* pszKey, const wchar_t* pszValueName, DWORD* pdwValue,
@@ -154,20 +123,17 @@ extern "C" int zqRegReadDWORDValue(HKEY hRoot, const wchar_t* pszKey, const wcha
 
 int zqRegReadQWORDValueExW(HKEY hRoot, const wchar_t* pszKey, const wchar_t* pszValueName, ULONGLONG* pullValue,
                            DWORD dwSection) {
-  return ReadFixed(L"zqRegReadQWORDValueExW", kQwordTexts, REG_QWORD, hRoot, pszKey, pszValueName, pullValue,
-                   dwSection);
+  return ReadFixed(L"zqRegReadQWORDValueExW", kQword, hRoot, pszKey, pszValueName, pullValue, dwSection);
 }
 
 extern "C" int zqRegReadStringValueExW(HKEY hRoot, const wchar_t* pszKey, const wchar_t* pszValueName,
                                        wchar_t* pszData, DWORD* pcbData, DWORD dwSection) {
-  return ReadSized(L"zqRegReadStringValueExW", kStringTexts, REG_SZ, Shown::kText, hRoot, pszKey, pszValueName,
-                   reinterpret_cast<BYTE*>(pszData), pcbData, dwSection);
+  return ReadSized(L"zqRegReadStringValueExW", kString, hRoot, pszKey, pszValueName, pszData, pcbData, dwSection);
 }
 
 extern "C" int zqRegReadStringValueExA(HKEY hRoot, const char* pszKey, const char* pszValueName, char* pszData,
                                        DWORD* pcbData, DWORD dwSection) {
-  return ReadSized(L"zqRegReadStringValueExA", kStringTexts, REG_SZ, Shown::kText, hRoot, pszKey, pszValueName,
-                   reinterpret_cast<BYTE*>(pszData), pcbData, dwSection);
+  return ReadSized(L"zqRegReadStringValueExA", kString, hRoot, pszKey, pszValueName, pszData, pcbData, dwSection);
 }
 
 extern "C" int zqRegReadStringValueEx(HKEY hRoot, const wchar_t* pszKey, const wchar_t* pszValueName,
@@ -182,14 +148,12 @@ extern "C" int zqRegReadStringValue(HKEY hRoot, const wchar_t* pszKey, const wch
 
 extern "C" int zqRegReadMultiStringValueExW(HKEY hRoot, const wchar_t* pszKey, const wchar_t* pszValueName,
                                             wchar_t* pszData, DWORD* pcbData, DWORD dwSection) {
-  return ReadSized(L"zqRegReadMultiStringValueExW", kMultiTexts, REG_MULTI_SZ, Shown::kText, hRoot, pszKey,
-                   pszValueName, reinterpret_cast<BYTE*>(pszData), pcbData, dwSection);
+  return ReadSized(L"zqRegReadMultiStringValueExW", kMulti, hRoot, pszKey, pszValueName, pszData, pcbData, dwSection);
 }
 
 extern "C" int zqRegReadMultiStringValueExA(HKEY hRoot, const char* pszKey, const char* pszValueName, char* pszData,
                                             DWORD* pcbData, DWORD dwSection) {
-  return ReadSized(L"zqRegReadMultiStringValueExA", kMultiTextsA, REG_MULTI_SZ, Shown::kText, hRoot, pszKey,
-                   pszValueName, reinterpret_cast<BYTE*>(pszData), pcbData, dwSection);
+  return ReadSized(L"zqRegReadMultiStringValueExA", kMultiA, hRoot, pszKey, pszValueName, pszData, pcbData, dwSection);
 }
 
 extern "C" int zqRegReadMultiStringValueEx(HKEY hRoot, const wchar_t* pszKey, const wchar_t* pszValueName,
@@ -204,8 +168,7 @@ extern "C" int zqRegReadMultiStringValue(HKEY hRoot, const wchar_t* pszKey, cons
 
 extern "C" int zqRegReadBinaryValueEx(HKEY hRoot, const wchar_t* pszKey, const wchar_t* pszValueName, BYTE* pbData,
                                       DWORD* pcbData, DWORD dwSection) {
-  return ReadSized(L"zqRegReadBinaryValueEx", kBinaryTexts, REG_BINARY, Shown::kBytes, hRoot, pszKey, pszValueName,
-                   pbData, pcbData, dwSection);
+  return ReadSized(L"zqRegReadBinaryValueEx", kBinary, hRoot, pszKey, pszValueName, pbData, pcbData, dwSection);
 }
 
 extern "C" int zqRegReadBinaryValue(HKEY hRoot, const wchar_t* pszKey, const wchar_t* pszValueName, BYTE* pbData,
@@ -217,10 +180,7 @@ extern "C" int zqRegReadValueEx(HKEY hRoot, const wchar_t* pszKey, const wchar_t
                                 void* pData, DWORD* pcbData, DWORD dwSection) {
   Call call(L"zqRegReadValueEx", dwSection);
   if (!call.SectionAccepted()) return call.Finish(kBadArgument);
-  if (!pszKey || !pdwType || !pcbData) {
-    ZQ_LOG_NAMED(call.Log(), zq::log::kDetail, "pszKey or pdwValue is NULL");
-    return call.Finish(kBadArgument);
-  }
+  if (!call.Given(pszKey && pdwType && pcbData, L"pszKey or pdwValue is NULL")) return call.Finish(kBadArgument);
 
   if (pData) {
     // The caller's type chooses the typed read; the stored type is its business.
@@ -250,20 +210,16 @@ extern "C" int zqRegReadValueEx(HKEY hRoot, const wchar_t* pszKey, const wchar_t
   }
 
   UniqueKey opened;
-  LSTATUS rc = RegOpenKeyExW(hRoot, pszKey, 0, call.Access(KEY_QUERY_VALUE), opened.put());
-  if (rc != ERROR_SUCCESS) {
-    ZQ_LOG_NAMED(call.Log(), zq::log::kDetail, "RegOpenKeyEx failed 0x%x", rc);
-    return call.Finish(kSystemError);
-  }
+  if (!call.Open(hRoot, pszKey, KEY_QUERY_VALUE, opened)) return call.Finish(kSystemError);
   DWORD returned = *pcbData;
-  rc = RegQueryValueExW(opened.get(), pszValueName, nullptr, pdwType, nullptr, &returned);
+  LSTATUS rc = RegQueryValueExW(opened.get(), pszValueName, nullptr, pdwType, nullptr, &returned);
   if (rc != ERROR_SUCCESS) {
-    ZQ_LOG_NAMED(call.Log(), zq::log::kDetail, "RegQueryValueEx fails 0x%x", rc);
+    ZQ_LOG_NAMED(call, zq::log::kDetail, "RegQueryValueEx fails 0x%x", rc);
     return call.Finish(kSystemError);
   }
   *pcbData = returned;
-  ZQ_LOG_NAMED(call.Log(), zq::log::kDetail, "RegQueryValueEx returns type %d", *pdwType);
-  ZQ_LOG_NAMED(call.Log(), zq::log::kDetail, "RegQueryValueEx returns length %d", returned);
+  ZQ_LOG_NAMED(call, zq::log::kDetail, "RegQueryValueEx returns type %d", *pdwType);
+  ZQ_LOG_NAMED(call, zq::log::kDetail, "RegQueryValueEx returns length %d", returned);
   return call.Finish(kOk);
 }
 

@@ -4,25 +4,22 @@
 namespace zq::reg {
 namespace {
 
-int Write(const wchar_t* name, HKEY root, const wchar_t* key, const wchar_t* valueName, DWORD type,
-          const BYTE* data, DWORD size, DWORD section) {
+int Write(const wchar_t* name, HKEY root, const wchar_t* key, const wchar_t* valueName, DWORD type, const void* data,
+          DWORD size, DWORD section) {
   Call call(name, section);
   if (!call.SectionAccepted()) return call.Finish(kBadArgument);
-  if (!key) {
-    ZQ_LOG_NAMED(call.Log(), log::kDetail, "pszKey is NULL");
-    return call.Finish(kBadArgument);
-  }
+  if (!call.Given(key, L"pszKey is NULL")) return call.Finish(kBadArgument);
 
   UniqueKey opened;
   LSTATUS rc = RegCreateKeyExW(root, key, 0, nullptr, REG_OPTION_NON_VOLATILE, call.Access(KEY_WRITE), nullptr,
                                opened.put(), nullptr);
   if (rc != ERROR_SUCCESS) {
-    ZQ_LOG_NAMED(call.Log(), log::kDetail, "RegCreateKeyEx failed 0x%x", rc);
+    ZQ_LOG_NAMED(call, log::kDetail, "RegCreateKeyEx failed 0x%x", rc);
     return call.Finish(kSystemError);
   }
   // The data and size go to the system exactly as the caller gave them.
-  rc = RegSetValueExW(opened.get(), valueName, 0, type, data, size);
-  ZQ_LOG_NAMED(call.Log(), log::kDetail, "RegSetValueEx returns 0x%x", rc);
+  rc = RegSetValueExT(opened.get(), valueName, type, data, size);
+  ZQ_LOG_NAMED(call, log::kDetail, "RegSetValueEx returns 0x%x", rc);
   opened.reset();
   return call.Finish(rc == ERROR_SUCCESS ? kOk : kSystemError);
 }
@@ -34,8 +31,7 @@ using zq::reg::Write;
 
 extern "C" int zqRegWriteDWORDValueEx(HKEY hRoot, const wchar_t* pszKey, const wchar_t* pszValueName, DWORD dwValue,
                                       DWORD dwSection) {
-  return Write(L"zqRegWriteDWORDValueEx", hRoot, pszKey, pszValueName, REG_DWORD,
-               reinterpret_cast<const BYTE*>(&dwValue), sizeof dwValue, dwSection);
+  return Write(L"zqRegWriteDWORDValueEx", hRoot, pszKey, pszValueName, REG_DWORD, &dwValue, sizeof dwValue, dwSection);
 }
 
 extern "C" int zqRegWriteDWORDValue(HKEY hRoot, const wchar_t* pszKey, const wchar_t* pszValueName, DWORD dwValue) {
@@ -44,8 +40,7 @@ extern "C" int zqRegWriteDWORDValue(HKEY hRoot, const wchar_t* pszKey, const wch
 
 extern "C" int zqRegWriteStringValueEx(HKEY hRoot, const wchar_t* pszKey, const wchar_t* pszValueName,
                                        const wchar_t* pszData, DWORD cbData, DWORD dwSection) {
-  return Write(L"zqRegWriteStringValueEx", hRoot, pszKey, pszValueName, REG_SZ,
-               reinterpret_cast<const BYTE*>(pszData), cbData, dwSection);
+  return Write(L"zqRegWriteStringValueEx", hRoot, pszKey, pszValueName, REG_SZ, pszData, cbData, dwSection);
 }
 
 extern "C" int zqRegWriteStringValue(HKEY hRoot, const wchar_t* pszKey, const wchar_t* pszValueName,
@@ -55,8 +50,7 @@ extern "C" int zqRegWriteStringValue(HKEY hRoot, const wchar_t* pszKey, const wc
 
 extern "C" int zqRegWriteMultiStringValueEx(HKEY hRoot, const wchar_t* pszKey, const wchar_t* pszValueName,
                                             const wchar_t* pszData, DWORD cbData, DWORD dwSection) {
-  return Write(L"zqRegWriteMultiStringValueEx", hRoot, pszKey, pszValueName, REG_MULTI_SZ,
-               reinterpret_cast<const BYTE*>(pszData), cbData, dwSection);
+  return Write(L"zqRegWriteMultiStringValueEx", hRoot, pszKey, pszValueName, REG_MULTI_SZ, pszData, cbData, dwSection);
 }
 
 extern "C" int zqRegWriteMultiStringValue(HKEY hRoot, const wchar_t* pszKey, const wchar_t* pszValueName,

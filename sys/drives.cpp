@@ -1,42 +1,52 @@
 // The walk over the fixed drives and the system drive.
 #include <string>
 
-#include "owners.h"
+#include "unique.h"
+#include "widthcalls.h"
 #include "zqlog.h"
 #include "zqsys.h"
 
 namespace zq::sys {
 namespace {
 
-// The wide and narrow system calls and the texts that differ between them.
+// The narrow forms say so in their entry lines and print the drive with %S.
+struct DriveTexts {
+  const wchar_t* fixedDriveEntry;
+  const wchar_t* foundLine;
+  const wchar_t* systemDriveEntry;
+};
+constexpr DriveTexts kDriveTexts[] = {
+    {L"GetFixedDrive (ANSI)", L"GetFixedDrive Hard Drive %S found", L"zqSysGetSystemDrive (ANSI)"},
+    {L"GetFixedDrive", L"GetFixedDrive Hard Drive %s found", L"zqSysGetSystemDrive"},
+};
 template <typename Char>
-struct Api;
+constexpr const DriveTexts& kTexts = kDriveTexts[sizeof(Char) == 1 ? 0 : 1];
 
+template <typename Char>
+constexpr const Char* kSystemDrive = L"SystemDrive";
 template <>
-struct Api<wchar_t> {
-  static DWORD DriveStrings(DWORD size, wchar_t* buffer) { return GetLogicalDriveStringsW(size, buffer); }
-  static UINT DriveType(const wchar_t* root) { return GetDriveTypeW(root); }
-  static DWORD Environment(const wchar_t* name, wchar_t* buffer, DWORD size) {
-    return GetEnvironmentVariableW(name, buffer, size);
-  }
-  static constexpr const wchar_t* kSystemDrive = L"SystemDrive";
-  static constexpr const wchar_t* kFixedDriveEntry = L"GetFixedDrive";
-  static constexpr const wchar_t* kFoundLine = L"GetFixedDrive Hard Drive %s found";
-  static constexpr const wchar_t* kSystemDriveEntry = L"zqSysGetSystemDrive";
-};
+constexpr const char* kSystemDrive<char> = "SystemDrive";
 
-template <>
-struct Api<char> {
-  static DWORD DriveStrings(DWORD size, char* buffer) { return GetLogicalDriveStringsA(size, buffer); }
-  static UINT DriveType(const char* root) { return GetDriveTypeA(root); }
-  static DWORD Environment(const char* name, char* buffer, DWORD size) {
-    return GetEnvironmentVariableA(name, buffer, size);
+// The system's two-step read: the size, then the text into a buffer of it.
+// A null buffer is the failure, with its status logged through the caller's
+// lines; `filled` is what the second step wrote.
+template <typename Char, typename Read>
+UniqueCrt<Char> ReadAll(Read read, const wchar_t* failedLine, const wchar_t* memoryLine, int& status, DWORD& filled) {
+  const DWORD size = read(nullptr, 0);
+  if (size != 0) {
+    UniqueCrt<Char> buffer = CallocArray<Char>(size);
+    if (!buffer) {
+      log::Line(log::kError, memoryLine, static_cast<int>(size * sizeof(Char)));
+      status = ERROR_NOT_ENOUGH_MEMORY;
+      return {};
+    }
+    filled = read(buffer.get(), size);
+    if (filled != 0 && filled <= size) return buffer;
   }
-  static constexpr const char* kSystemDrive = "SystemDrive";
-  static constexpr const wchar_t* kFixedDriveEntry = L"GetFixedDrive (ANSI)";
-  static constexpr const wchar_t* kFoundLine = L"GetFixedDrive Hard Drive %S found";
-  static constexpr const wchar_t* kSystemDriveEntry = L"zqSysGetSystemDrive (ANSI)";
-};
+  status = static_cast<int>(GetLastError());
+  log::Line(log::kError, failedLine, status);
+  return {};
+}
 
 // A drive of the list as the caller sees it: letter and colon.
 template <typename Char>
@@ -46,24 +56,14 @@ std::basic_string<Char> DriveOf(const Char* root) {
 
 template <typename Char>
 int GetFixedDrive(std::basic_string<Char>& drive) {
-  log::Operation op(L"GetFixedDrive", L"%s", Api<Char>::kFixedDriveEntry);
-  const DWORD size = Api<Char>::DriveStrings(0, nullptr);
-  if (size == 0) {
-    int status = static_cast<int>(GetLastError());
-    log::Line(log::kError, L"GetFixedDrive Unable to retrieve drives (%d)", status);
-    return op.Exit(status, L"%s (%d)");
-  }
-  UniqueCalloc<Char> list = CallocArray<Char>(size);
-  if (!list) {
-    log::Line(log::kError, L"GetFixedDrive Memory allocation failed (%d bytes)", static_cast<int>(size * sizeof(Char)));
-    return op.Exit(static_cast<int>(ERROR_NOT_ENOUGH_MEMORY), L"%s (%d)");
-  }
-  const DWORD filled = Api<Char>::DriveStrings(size, list.get());
-  if (filled == 0 || filled > size) {
-    int status = static_cast<int>(GetLastError());
-    log::Line(log::kError, L"GetFixedDrive Unable to retrieve drives (%d)", status);
-    return op.Exit(status, L"%s (%d)");
-  }
+  log::Operation op(L"GetFixedDrive", L"%s", kTexts<Char>.fixedDriveEntry);
+  int status = 0;
+  DWORD filled = 0;
+  const UniqueCrt<Char> list =
+      ReadAll<Char>([](Char* buffer, DWORD size) { return GetLogicalDriveStringsT(size, buffer); },
+                    L"GetFixedDrive Unable to retrieve drives (%d)", L"GetFixedDrive Memory allocation failed (%d bytes)",
+                    status, filled);
+  if (!list) return op.Exit(status, L"%s (%d)");
 
   // Entries are root paths ("C:\"); the key takes that form too.
   std::basic_string<Char> key = drive;
@@ -78,7 +78,7 @@ int GetFixedDrive(std::basic_string<Char>& drive) {
       keyMet = true;
       continue;
     }
-    if (Api<Char>::DriveType(entry) != DRIVE_FIXED) continue;
+    if (GetDriveTypeT(entry) != DRIVE_FIXED) continue;
     if (!first) first = entry;
     if (keyMet) {
       next = entry;
@@ -93,32 +93,21 @@ int GetFixedDrive(std::basic_string<Char>& drive) {
     return op.Exit(static_cast<int>(ERROR_INVALID_DRIVE), L"%s (%d)");
   }
   drive = DriveOf(found);
-  log::Line(log::kDetail, Api<Char>::kFoundLine, drive.c_str());
+  log::Line(log::kDetail, kTexts<Char>.foundLine, drive.c_str());
   return op.Exit(0, L"%s (%d)");
 }
 
 // Only success writes the exit line.
 template <typename Char>
 int GetSystemDrive(std::basic_string<Char>& drive) {
-  log::Line(log::kEntry, L"%s", Api<Char>::kSystemDriveEntry);
-  const DWORD size = Api<Char>::Environment(Api<Char>::kSystemDrive, nullptr, 0);
-  if (size == 0) {
-    int status = static_cast<int>(GetLastError());
-    log::Line(log::kError, L"zqSysGetSystemDrive Unable to get the SystemDrive environment variable (%d)", status);
-    return status;
-  }
-  UniqueCalloc<Char> value = CallocArray<Char>(size);
-  if (!value) {
-    log::Line(log::kError, L"zqSysGetSystemDrive Memory allocation failed (%d bytes)",
-              static_cast<int>(size * sizeof(Char)));
-    return static_cast<int>(ERROR_NOT_ENOUGH_MEMORY);
-  }
-  const DWORD read = Api<Char>::Environment(Api<Char>::kSystemDrive, value.get(), size);
-  if (read == 0 || read > size) {
-    int status = static_cast<int>(GetLastError());
-    log::Line(log::kError, L"zqSysGetSystemDrive Unable to get the SystemDrive environment variable (%d)", status);
-    return status;
-  }
+  log::Line(log::kEntry, L"%s", kTexts<Char>.systemDriveEntry);
+  int status = 0;
+  DWORD filled = 0;
+  const UniqueCrt<Char> value =
+      ReadAll<Char>([](Char* buffer, DWORD size) { return GetEnvironmentVariableT(kSystemDrive<Char>, buffer, size); },
+                    L"zqSysGetSystemDrive Unable to get the SystemDrive environment variable (%d)",
+                    L"zqSysGetSystemDrive Memory allocation failed (%d bytes)", status, filled);
+  if (!value) return status;
   drive = value.get();
   log::Line(log::kExit, L"zqSysGetSystemDrive (%d)", 0);
   return 0;

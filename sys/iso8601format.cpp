@@ -11,6 +11,15 @@ namespace {
 constexpr DWORD kTextChars = 21;
 constexpr const wchar_t kExitFormat[] = L"%s: returns nRet = 0x%x";
 
+// The clock's time now, UTC or local.
+DWORD FormatNow(const wchar_t* name, void(WINAPI* clock)(SYSTEMTIME*), wchar_t* buffer, DWORD* size) {
+  log::Operation op(name);
+  if (!buffer) return op.Exit(DWORD{ERROR_INVALID_PARAMETER}, kExitFormat);
+  SYSTEMTIME now;
+  clock(&now);
+  return op.Exit(zqSysSystemTimeToISO8601(&now, buffer, size), kExitFormat);
+}
+
 }  // namespace
 }  // namespace zq::sys
 
@@ -34,19 +43,11 @@ DWORD zqSysSystemTimeToISO8601(SYSTEMTIME* pst, wchar_t* pszBuffer, DWORD* pcchB
 }
 
 DWORD zqSysCurrentTimeToISO8601(wchar_t* pszBuffer, DWORD* pcchBuffer) {
-  log::Operation op(L"zqSysCurrentTimeToISO8601");
-  if (!pszBuffer) return op.Exit(DWORD{ERROR_INVALID_PARAMETER}, sys::kExitFormat);
-  SYSTEMTIME now;
-  GetSystemTime(&now);
-  return op.Exit(zqSysSystemTimeToISO8601(&now, pszBuffer, pcchBuffer), sys::kExitFormat);
+  return sys::FormatNow(L"zqSysCurrentTimeToISO8601", GetSystemTime, pszBuffer, pcchBuffer);
 }
 
 DWORD zqSysCurrentLocalTimeToISO8601(wchar_t* pszBuffer, DWORD* pcchBuffer) {
-  log::Operation op(L"zqSysCurrentLocalTimeToISO8601");
-  if (!pszBuffer) return op.Exit(DWORD{ERROR_INVALID_PARAMETER}, sys::kExitFormat);
-  SYSTEMTIME now;
-  GetLocalTime(&now);
-  return op.Exit(zqSysSystemTimeToISO8601(&now, pszBuffer, pcchBuffer), sys::kExitFormat);
+  return sys::FormatNow(L"zqSysCurrentLocalTimeToISO8601", GetLocalTime, pszBuffer, pcchBuffer);
 }
 
 DWORD zqSysLargeIntegerToISO8601(const LARGE_INTEGER* pliTime, wchar_t* pszBuffer, DWORD* pcchBuffer) {

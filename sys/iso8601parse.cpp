@@ -1,10 +1,11 @@
 // ISO 8601 text into SYSTEMTIME (UTC) and file times.
+#include <algorithm>
 #include <cwchar>
 #include <cwctype>
 #include <string_view>
 
 #include "iso8601.h"
-#include "owners.h"
+#include "unique.h"
 #include "zqlog.h"
 #include "zqsys.h"
 
@@ -29,6 +30,55 @@ WORD Field(std::wstring_view text, size_t first, size_t count) {
   return static_cast<WORD>(_wtoi(digits));
 }
 
+// The fields of SYSTEMTIME by the letter that stands for them in a shape,
+// with the largest value each accepts.
+struct Letter {
+  wchar_t letter;
+  WORD SYSTEMTIME::*field;
+  WORD max;
+};
+constexpr Letter kLetters[] = {
+    {L'Y', &SYSTEMTIME::wYear, 0xFFFF}, {L'M', &SYSTEMTIME::wMonth, 12},    {L'D', &SYSTEMTIME::wDay, 31},
+    {L'h', &SYSTEMTIME::wHour, 0xFFFF}, {L'm', &SYSTEMTIME::wMinute, 0xFFFF}, {L's', &SYSTEMTIME::wSecond, 0xFFFF},
+};
+
+// One accepted shape of a component, and the order its fields are stored in.
+struct Shape {
+  const wchar_t* pattern;
+  const wchar_t* order;
+};
+constexpr Shape kDateShapes[] = {{L"YYYY", L"Y"}, {L"YYYY-MM", L"YM"}, {L"YYYYMMDD", L"MDY"}, {L"YYYY-MM-DD", L"DYM"}};
+// No range checks: the system conversion that follows catches hour 25.
+constexpr Shape kTimeShapes[] = {
+    {L"hh", L"h"}, {L"hhmm", L"mh"}, {L"hh:mm", L"mh"}, {L"hhmmss", L"smh"}, {L"hh:mm:ss", L"smh"},
+};
+// Hours and minutes of an offset, checked by sign afterwards.
+constexpr Shape kOffsetShapes[] = {{L"hh", L"h"}, {L"hhmm", L"hm"}, {L"hh:mm", L"hm"}};
+
+// The text as the shape of its length. Only the separators are checked where
+// they stand: a separator inside a field reads as _wtoi reads it. A field
+// above its largest value ends the parse with the fields stored so far.
+template <size_t Count>
+DWORD ReadShape(std::wstring_view text, wchar_t separator, const Shape (&shapes)[Count], SYSTEMTIME* st) {
+  if (!OnlyDigitsAnd(text, separator)) return ERROR_INVALID_PARAMETER;
+  for (const Shape& shape : shapes) {
+    const std::wstring_view pattern(shape.pattern);
+    if (pattern.size() != text.size()) continue;
+    for (size_t i = 0; i < pattern.size(); ++i) {
+      if (!iswalpha(pattern[i]) && text[i] != pattern[i]) return ERROR_INVALID_PARAMETER;
+    }
+    for (const wchar_t* name = shape.order; *name; ++name) {
+      const Letter& f = *std::find_if(std::begin(kLetters), std::end(kLetters),
+                                      [&](const Letter& l) { return l.letter == *name; });
+      const size_t first = pattern.find(f.letter);
+      st->*f.field = Field(text, first, pattern.rfind(f.letter) - first + 1);
+      if (st->*f.field > f.max) return ERROR_INVALID_PARAMETER;
+    }
+    return ERROR_SUCCESS;
+  }
+  return ERROR_INVALID_PARAMETER;
+}
+
 // The zone designator's offset, checked by sign: east of UTC up to 13 hours.
 constexpr unsigned kMaxHoursEast = 13;
 constexpr unsigned kMaxHoursWest = 12;
@@ -39,132 +89,26 @@ constexpr unsigned kMaxMinutes = 59;
 DWORD zqSysParseISO8601Date(const wchar_t* dateText, SYSTEMTIME* st) {
   log::Operation op(L"zqSysParseISO8601Date");
   if (!dateText || !st) return op.Exit(DWORD{ERROR_INVALID_PARAMETER}, kExitFormat);
-  std::wstring_view text(dateText);
-  if (!OnlyDigitsAnd(text, L'-')) return op.Exit(DWORD{ERROR_INVALID_PARAMETER}, kExitFormat);
-
-  DWORD status = ERROR_SUCCESS;
-  switch (text.size()) {
-    case 4:  // YYYY
-      st->wYear = Field(text, 0, 4);
-      break;
-    case 7:  // YYYY-MM
-      if (text[4] != L'-') {
-        status = ERROR_INVALID_PARAMETER;
-        break;
-      }
-      st->wYear = Field(text, 0, 4);
-      st->wMonth = Field(text, 5, 2);
-      if (st->wMonth > 12) status = ERROR_INVALID_PARAMETER;
-      break;
-    case 8:  // YYYYMMDD
-      st->wMonth = Field(text, 4, 2);
-      if (st->wMonth > 12) {
-        status = ERROR_INVALID_PARAMETER;
-        break;
-      }
-      st->wDay = Field(text, 6, 2);
-      if (st->wDay > 31) {
-        status = ERROR_INVALID_PARAMETER;
-        break;
-      }
-      st->wYear = Field(text, 0, 4);
-      break;
-    case 10:  // YYYY-MM-DD
-      if (text[4] != L'-' || text[7] != L'-') {
-        status = ERROR_INVALID_PARAMETER;
-        break;
-      }
-      st->wDay = Field(text, 8, 2);
-      if (st->wDay > 31) {
-        status = ERROR_INVALID_PARAMETER;
-        break;
-      }
-      st->wYear = Field(text, 0, 4);
-      st->wMonth = Field(text, 5, 2);
-      if (st->wMonth > 12) status = ERROR_INVALID_PARAMETER;
-      break;
-    default:
-      status = ERROR_INVALID_PARAMETER;
-      break;
-  }
-  return op.Exit(status, kExitFormat);
+  return op.Exit(ReadShape(dateText, L'-', kDateShapes, st), kExitFormat);
 }
 
 DWORD zqSysParseISO8601Time(const wchar_t* timeText, SYSTEMTIME* st) {
   log::Operation op(L"zqSysParseISO8601Time");
   if (!timeText || !st) return op.Exit(DWORD{ERROR_INVALID_PARAMETER}, kExitFormat);
-  std::wstring_view text(timeText);
-  if (!OnlyDigitsAnd(text, L':')) return op.Exit(DWORD{ERROR_INVALID_PARAMETER}, kExitFormat);
-
-  // No range checks: the system conversion that follows catches hour 25.
-  DWORD status = ERROR_SUCCESS;
-  switch (text.size()) {
-    case 2:  // hh
-      st->wHour = Field(text, 0, 2);
-      break;
-    case 4:  // hhmm
-      st->wMinute = Field(text, 2, 2);
-      st->wHour = Field(text, 0, 2);
-      break;
-    case 5:  // hh:mm
-      if (text[2] != L':') {
-        status = ERROR_INVALID_PARAMETER;
-        break;
-      }
-      st->wMinute = Field(text, 3, 2);
-      st->wHour = Field(text, 0, 2);
-      break;
-    case 6:  // hhmmss
-      st->wSecond = Field(text, 4, 2);
-      st->wMinute = Field(text, 2, 2);
-      st->wHour = Field(text, 0, 2);
-      break;
-    case 8:  // hh:mm:ss
-      if (text[2] != L':' || text[5] != L':') {
-        status = ERROR_INVALID_PARAMETER;
-        break;
-      }
-      st->wSecond = Field(text, 6, 2);
-      st->wMinute = Field(text, 3, 2);
-      st->wHour = Field(text, 0, 2);
-      break;
-    default:
-      status = ERROR_INVALID_PARAMETER;
-      break;
-  }
-  return op.Exit(status, kExitFormat);
+  return op.Exit(ReadShape(timeText, L':', kTimeShapes, st), kExitFormat);
 }
 
 DWORD zqSysParseISO8601TimeZone(const wchar_t* offsetText, bool positive, TIME_ZONE_INFORMATION* zone) {
   log::Operation op(L"zqSysParseISO8601TimeZone");
   if (!offsetText || !zone) return op.Exit(DWORD{ERROR_INVALID_PARAMETER}, kExitFormat);
-  std::wstring_view text(offsetText);
-  if (!OnlyDigitsAnd(text, L':')) return op.Exit(DWORD{ERROR_INVALID_PARAMETER}, kExitFormat);
-
-  unsigned hours = 0;
-  unsigned minutes = 0;
-  switch (text.size()) {
-    case 2:  // hh
-      hours = Field(text, 0, 2);
-      break;
-    case 4:  // hhmm
-      hours = Field(text, 0, 2);
-      minutes = Field(text, 2, 2);
-      break;
-    case 5:  // hh:mm
-      if (text[2] != L':') return op.Exit(DWORD{ERROR_INVALID_PARAMETER}, kExitFormat);
-      hours = Field(text, 0, 2);
-      minutes = Field(text, 3, 2);
-      break;
-    default:
-      return op.Exit(DWORD{ERROR_INVALID_PARAMETER}, kExitFormat);
-  }
-  if (hours > (positive ? kMaxHoursEast : kMaxHoursWest) || minutes > kMaxMinutes) {
+  SYSTEMTIME fields = {};
+  if (ReadShape(offsetText, L':', kOffsetShapes, &fields) != ERROR_SUCCESS ||
+      fields.wHour > (positive ? kMaxHoursEast : kMaxHoursWest) || fields.wMinute > kMaxMinutes) {
     return op.Exit(DWORD{ERROR_INVALID_PARAMETER}, kExitFormat);
   }
 
   // ISO 8601 counts east of UTC positive; Win32's Bias is UTC minus local.
-  LONG offset = static_cast<LONG>(hours * 60 + minutes);
+  LONG offset = static_cast<LONG>(fields.wHour * 60 + fields.wMinute);
   zone->Bias = positive ? -offset : offset;
   zone->StandardName[0] = L'\0';
   zone->DaylightDate.wMonth = 0;  // no daylight-saving rule: Bias alone applies
@@ -175,12 +119,13 @@ namespace {
 
 using TzLocalToSystemFn = BOOL(WINAPI*)(const TIME_ZONE_INFORMATION*, const SYSTEMTIME*, SYSTEMTIME*);
 
-// A component of the text in a working buffer of its own.
-DWORD CopyPart(std::wstring_view part, UniqueCalloc<wchar_t>& copy) {
-  copy = CallocArray<wchar_t>(part.size() + 1);
+// A component of the text parsed from a working buffer of its own.
+template <typename Parse>
+DWORD ParsePart(std::wstring_view part, Parse parse) {
+  UniqueCrt<wchar_t> copy = CallocArray<wchar_t>(part.size() + 1);
   if (!copy) return ERROR_NOT_ENOUGH_MEMORY;
   if (wcsncpy_s(copy.get(), part.size() + 1, part.data(), part.size()) != 0) return ERROR_CANNOT_COPY;
-  return ERROR_SUCCESS;
+  return parse(copy.get());
 }
 
 // The text's components: date [sep time [designator offset]].
@@ -217,21 +162,20 @@ Parts Split(const wchar_t* text) {
 
 // Fields given as local time at a fixed offset from UTC, into UTC.
 DWORD ApplyOffset(const Parts& parts, SYSTEMTIME* out) {
-  UniqueCalloc<wchar_t> offsetCopy;
-  DWORD status = CopyPart(parts.offset, offsetCopy);
-  if (status != ERROR_SUCCESS) return status;
   TIME_ZONE_INFORMATION zone = {};
-  status = zqSysParseISO8601TimeZone(offsetCopy.get(), parts.positive, &zone);
+  DWORD status = ParsePart(parts.offset, [&](const wchar_t* offset) {
+    return zqSysParseISO8601TimeZone(offset, parts.positive, &zone);
+  });
   if (status != ERROR_SUCCESS) return status;
 
   // Loaded by name at run time, and released before the call returns.
-  UniqueModule kernel32 = UniqueModule::Load(L"kernel32.dll");
+  UniqueModule kernel32 = LoadModule(L"kernel32.dll");
   if (!kernel32) {
     status = GetLastError();
     log::Line(log::kError, L"zqSysISO8601ToSystemTime : LoadLibrary(kernel32.dll) failed");
     return status;
   }
-  auto toSystemTime = kernel32.Proc<TzLocalToSystemFn>("TzSpecificLocalTimeToSystemTime");
+  auto toSystemTime = ProcAs<TzLocalToSystemFn>(kernel32.get(), "TzSpecificLocalTimeToSystemTime");
   if (!toSystemTime) {
     status = GetLastError();
     log::Line(log::kError, L"zqSysISO8601ToSystemTime GetProcAddress TzSpecificLocalTimeToSystemTime() Failed");
@@ -258,17 +202,10 @@ DWORD ToSystemTime(const wchar_t* text, SYSTEMTIME* out) {
   *out = SYSTEMTIME{};
   Parts parts = Split(text);
 
-  UniqueCalloc<wchar_t> dateCopy;
-  DWORD status = CopyPart(parts.date, dateCopy);
+  DWORD status = ParsePart(parts.date, [&](const wchar_t* date) { return zqSysParseISO8601Date(date, out); });
   if (status != ERROR_SUCCESS) return status;
-  status = zqSysParseISO8601Date(dateCopy.get(), out);
-  if (status != ERROR_SUCCESS) return status;
-
   if (parts.hasTime) {
-    UniqueCalloc<wchar_t> timeCopy;
-    status = CopyPart(parts.time, timeCopy);
-    if (status != ERROR_SUCCESS) return status;
-    status = zqSysParseISO8601Time(timeCopy.get(), out);
+    status = ParsePart(parts.time, [&](const wchar_t* time) { return zqSysParseISO8601Time(time, out); });
     if (status != ERROR_SUCCESS) return status;
   }
 
@@ -284,19 +221,19 @@ using namespace zq;
 
 DWORD zqSysISO8601ToSystemTime(const wchar_t* pszText, SYSTEMTIME* pst) {
   log::Operation op(L"zqSysISO8601ToSystemTime");
-  if (!pszText || !pst) return op.Exit(DWORD{ERROR_INVALID_PARAMETER}, L"%s (%d)");
-  return op.Exit(sys::ToSystemTime(pszText, pst), L"%s (%d)");
+  if (!pszText || !pst) return op.Exit(DWORD{ERROR_INVALID_PARAMETER}, sys::kExitFormat);
+  return op.Exit(sys::ToSystemTime(pszText, pst), sys::kExitFormat);
 }
 
 DWORD zqSysISO8601ToLargeInteger(const wchar_t* pszText, LARGE_INTEGER* pliTime) {
   log::Operation op(L"zqSysISO8601ToLargeInteger");
-  if (!pszText || !pliTime) return op.Exit(DWORD{ERROR_INVALID_PARAMETER}, L"%s (%d)");
+  if (!pszText || !pliTime) return op.Exit(DWORD{ERROR_INVALID_PARAMETER}, sys::kExitFormat);
   SYSTEMTIME st;
   DWORD status = zqSysISO8601ToSystemTime(pszText, &st);
-  if (status != ERROR_SUCCESS) return op.Exit(status, L"%s (%d)");
+  if (status != ERROR_SUCCESS) return op.Exit(status, sys::kExitFormat);
   FILETIME ft;
-  if (!SystemTimeToFileTime(&st, &ft)) return op.Exit(GetLastError(), L"%s (%d)");
+  if (!SystemTimeToFileTime(&st, &ft)) return op.Exit(GetLastError(), sys::kExitFormat);
   pliTime->LowPart = ft.dwLowDateTime;
   pliTime->HighPart = static_cast<LONG>(ft.dwHighDateTime);
-  return op.Exit(DWORD{ERROR_SUCCESS}, L"%s (%d)");
+  return op.Exit(DWORD{ERROR_SUCCESS}, sys::kExitFormat);
 }

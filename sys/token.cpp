@@ -1,24 +1,20 @@
 // Integrity level and app-container state of the calling process's token.
 #include "token.h"
 
-#include "owners.h"
+#include "unique.h"
 #include "zqlog.h"
 #include "zqsys.h"
 
 namespace zq::sys {
 namespace {
 
-struct OpenTexts {
-  const wchar_t* processFailed;  // level 2, before the thread's token is tried
-  const wchar_t* bothFailed;     // level 1
-};
-
 // The process's token, or the thread's when the process's cannot be opened.
-bool OpenQueryToken(HANDLE process, const OpenTexts& texts, UniqueHandle& token) {
+bool OpenQueryToken(HANDLE process, const log::Operation& op, UniqueHandle& token) {
   if (OpenProcessToken(process, TOKEN_QUERY, token.put())) return true;
-  log::Line(log::kDetail, texts.processFailed, GetLastError());
+  log::Line(log::kDetail, L"%s OpenProcessToken failed with error code 0x%x : try OpenThreadToken", op.Name(),
+            GetLastError());
   if (OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, token.put())) return true;
-  log::Line(log::kError, texts.bothFailed, GetLastError());
+  log::Line(log::kError, L"%s: OpenProcessToken failed with error 0x%x", op.Name(), GetLastError());
   return false;
 }
 
@@ -28,17 +24,12 @@ DWORD IntegrityLevelOf(HANDLE process) {
   log::Operation op(L"zqGetIntegrityLevel");
   DWORD level = SECURITY_MANDATORY_MEDIUM_RID;
   UniqueHandle token;
-  if (!OpenQueryToken(process,
-                      {L"zqGetIntegrityLevel OpenProcessToken failed with error code 0x%x : try OpenThreadToken",
-                       L"zqGetIntegrityLevel: OpenProcessToken failed with error 0x%x"},
-                      token)) {
-    return op.Exit(level, L"%s: 0x%x");
-  }
+  if (!OpenQueryToken(process, op, token)) return op.Exit(level, L"%s: 0x%x");
 
   DWORD size = 0;
   if (!GetTokenInformation(token.get(), TokenIntegrityLevel, nullptr, 0, &size) &&
       GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
-    UniqueLocal buffer(LocalAlloc(LMEM_FIXED, size));
+    UniqueLocal<void> buffer(LocalAlloc(LMEM_FIXED, size));
     if (buffer) {
       if (GetTokenInformation(token.get(), TokenIntegrityLevel, buffer.get(), size, &size)) {
         PSID label = static_cast<TOKEN_MANDATORY_LABEL*>(buffer.get())->Label.Sid;
@@ -58,10 +49,7 @@ bool AppContainerOf(HANDLE process) {
   log::Operation op(L"zqIsAppContainer");
   bool answer = false;
   UniqueHandle token;
-  if (OpenQueryToken(process,
-                     {L"zqIsAppContainer OpenProcessToken failed with error code 0x%x : try OpenThreadToken",
-                      L"zqIsAppContainer: OpenProcessToken failed with error 0x%x"},
-                     token)) {
+  if (OpenQueryToken(process, op, token)) {
     DWORD isAppContainer = 0;
     DWORD size = 0;
     if (GetTokenInformation(token.get(), TokenIsAppContainer, &isAppContainer, sizeof isAppContainer, &size)) {

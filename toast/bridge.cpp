@@ -5,17 +5,13 @@
 #include <atomic>
 
 #include "toastmanager.h"
-#include "uniquemodule.h"
+#include "unique.h"
 #include "zqlog.h"
 
 using ZQ::Framework::IVXToastManager;
 using ZQ::Framework::IVXToastNotification;
 using ZQ::Framework::secwstring;
-using zq::log::kEntry;
-using zq::log::kError;
-using zq::log::kExit;
-using zq::log::kProgress;
-using zq::log::Line;
+using namespace zq::log;
 
 namespace {
 
@@ -41,7 +37,7 @@ IVXToastManager* zqCreateToastManager(secwstring first, secwstring second, bool 
     Line(kError, L"zqCreateToastManager: LoadLibrary(vx.platutil.winrt.dll) failed with error code 0x%x", GetLastError());
   } else {
     Line(kProgress, L"zqCreateToastManager: LoadLibrary(vx.platutil.winrt.dll) succeeded");
-    auto create = zq::UniqueModule::Cast<CreateToastNotificationFn>(GetProcAddress(bridge, "CreateToastNotification"));
+    auto create = zq::ProcAs<CreateToastNotificationFn>(bridge, "CreateToastNotification");
     if (!create) {
       Line(kError, L"zqCreateToastManager: GetProcAddress(CreateToastNotification) failed with error code 0x%x",
            GetLastError());
@@ -64,12 +60,12 @@ void zqDeleteToastManager(IVXToastManager* manager) {
 PLATUTIL_UI_MODE zqGetUIMode() {
   Line(kEntry, L"zqGetUIMode");
   auto mode = static_cast<PLATUTIL_UI_MODE>(0);
-  zq::UniqueModule bridge = zq::UniqueModule::Load(kBridgeName);
+  zq::UniqueModule bridge = zq::LoadModule(kBridgeName);
   if (!bridge.get()) {
     Line(kError, L"zqGetUIMode: LoadLibrary(vx.platutil.winrt.dll) failed with error code 0x%x", GetLastError());
   } else {
     Line(kProgress, L"zqGetUIMode: LoadLibrary(vx.platutil.winrt.dll) succeeded");
-    if (auto getMode = bridge.Proc<GetUIModeFn>("GetUIMode")) {
+    if (auto getMode = zq::ProcAs<GetUIModeFn>(bridge.get(), "GetUIMode")) {
       mode = getMode();
     } else {
       Line(kError, L"zqGetUIMode: GetProcAddress(GetUIMode) failed with error code 0x%x", GetLastError());
@@ -85,10 +81,8 @@ bool zqIsWinRTSupported() {
   OSVERSIONINFOEXW version = {};
   version.dwOSVersionInfoSize = sizeof version;
   version.dwMajorVersion = 6;
-  version.dwMinorVersion = 2;
-  version.wServicePackMajor = 0;
-  DWORDLONG mask = 0;
-  mask = VerSetConditionMask(mask, VER_MAJORVERSION, VER_GREATER_EQUAL);
+  version.dwMinorVersion = 2;  // and service pack 0
+  DWORDLONG mask = VerSetConditionMask(0, VER_MAJORVERSION, VER_GREATER_EQUAL);
   mask = VerSetConditionMask(mask, VER_MINORVERSION, VER_GREATER_EQUAL);
   mask = VerSetConditionMask(mask, VER_SERVICEPACKMAJOR, VER_GREATER_EQUAL);
   bool supported = VerifyVersionInfoW(&version, VER_MAJORVERSION | VER_MINORVERSION | VER_SERVICEPACKMAJOR, mask) != FALSE;

@@ -11,12 +11,7 @@
 #include "zqlog.h"
 
 using ZQ::Framework::IVXToastNotification;
-using zq::log::kDetail;
-using zq::log::kEntry;
-using zq::log::kError;
-using zq::log::kExit;
-using zq::log::kProgress;
-using zq::log::Line;
+using namespace zq::log;
 
 namespace zq::toast {
 
@@ -42,6 +37,21 @@ ZQ::Framework::secwstring Widen(const char* text) {
   return wide;
 }
 
+// One display under the manager's lock, so that a manager never shows two
+// toasts at once; a failure is the caller's error line.
+HRESULT DisplayLocked(IVXToastNotification* toast, std::mutex& displayLock, const wchar_t* caller, int* exitReason) {
+  HRESULT hr;
+  {
+    std::lock_guard<std::mutex> lock(displayLock);
+    hr = toast->Display(exitReason);
+  }
+  if (FAILED(hr)) Line(kError, L"%s : Display failed (0x%x)", caller, hr);
+  return hr;
+}
+
+// The exit line of the manager's yes-or-no operations.
+bool Returns(const Operation& call, bool result) { return call.Exit(result ? 1 : 0, L"%s : returns %d") != 0; }
+
 }  // namespace
 }  // namespace zq::toast
 
@@ -54,115 +64,89 @@ IVXToastManager::~IVXToastManager() = default;
 
 }  // namespace ZQ::Framework
 
+using zq::toast::Returns;
+
 VXToastManager::VXToastManager(IVXToastNotification* toast) : toast(toast), ownerThreadId(GetCurrentThreadId()) {
   Line(kEntry, L"VXToastManager::VXToastManager");
   Line(kExit, L"VXToastManager::VXToastManager");
 }
 
 VXToastManager::~VXToastManager() {
-  Line(kEntry, L"VXToastManager::~VXToastManager");
+  Operation call(L"VXToastManager::~VXToastManager");
   if (toastThread) {
     HideToast();
     JoinToastThread();
     delete toastThread;
-    toastThread = nullptr;
   }
-  if (toast) {
-    delete toast;
-    toast = nullptr;
-  }
-  Line(kExit, L"VXToastManager::~VXToastManager");
+  delete toast;
+  call.Exit();
 }
 
 int VXToastManager::ShowToast() {
-  Line(kEntry, L"VXToastManager::ShowToast");
+  Operation call(L"VXToastManager::ShowToast");
   int exitReason = 0;
-  HRESULT hr;
-  {
-    std::lock_guard<std::mutex> lock(displayLock);
-    hr = toast->Display(&exitReason);
-  }
-  if (FAILED(hr)) Line(kError, L"VXToastManager::ShowToast : Display failed (0x%x)", hr);
-  Line(kExit, L"VXToastManager::ShowToast : returns %d", exitReason);
-  return exitReason;
+  zq::toast::DisplayLocked(toast, displayLock, call.Name(), &exitReason);
+  return call.Exit(exitReason, L"%s : returns %d");
 }
 
 bool VXToastManager::HideToast() {
-  Line(kEntry, L"VXToastManager::HideToast");
-  bool posted = false;
-  if (toast && toast->IsDisplayed()) {
-    DWORD target = ownerThreadId;
-    bool found = true;
-    if (toastThread) {
-      try {
-        target = zq::toast::HideTargetOf(zq::toast::ThreadKey(toastThread->native_handle()));
-      } catch (const std::exception& e) {
-        Line(kError, L"VXToastManager::HideToast : Exception getting thread id (%s) ", zq::toast::Widen(e.what()).c_str());
-        found = false;
-      }
-    }
-    if (found) {
-      PostThreadMessageW(target, kVXToastHideMessage, 0, 0);
-      posted = true;
+  Operation call(L"VXToastManager::HideToast");
+  if (!toast || !toast->IsDisplayed()) return Returns(call, false);
+  DWORD target = ownerThreadId;
+  if (toastThread) {
+    try {
+      target = zq::toast::HideTargetOf(zq::toast::ThreadKey(toastThread->native_handle()));
+    } catch (const std::exception& e) {
+      Line(kError, L"VXToastManager::HideToast : Exception getting thread id (%s) ", zq::toast::Widen(e.what()).c_str());
+      return Returns(call, false);
     }
   }
-  Line(kExit, L"VXToastManager::HideToast : returns %d", posted ? 1 : 0);
-  return posted;
+  PostThreadMessageW(target, kVXToastHideMessage, 0, 0);
+  return Returns(call, true);
 }
 
 bool VXToastManager::CreateToastThread() {
-  Line(kEntry, L"VXToastManager::CreateToastThread");
-  bool created = false;
+  Operation call(L"VXToastManager::CreateToastThread");
   if (toastThread && toastThread->joinable()) {
     // One toast thread at a time: the earlier one must be joined first.
     Line(kError, L"VXToastManager::CreateToastThread : the toast thread has not been joined.");
-  } else {
-    try {
-      auto* thread = new std::thread(&VXToastManager::ShowToastThread, toast, &displayLock);
-      delete toastThread;  // an earlier, joined thread object
-      toastThread = thread;
-      Line(kProgress, L"VXToastManager::CreateToastThread : thread created.");
-      created = true;
-    } catch (const std::system_error& e) {
-      Line(kError, L"VXToastManager::CreateToastThread : creating thread failed with error %d (%s).", e.code().value(),
-           zq::toast::Widen(e.code().message().c_str()).c_str());
-    }
+    return Returns(call, false);
   }
-  Line(kExit, L"VXToastManager::CreateToastThread : returns %d", created ? 1 : 0);
-  return created;
+  try {
+    auto* thread = new std::thread(&VXToastManager::ShowToastThread, toast, &displayLock);
+    delete toastThread;  // an earlier, joined thread object
+    toastThread = thread;
+  } catch (const std::system_error& e) {
+    Line(kError, L"VXToastManager::CreateToastThread : creating thread failed with error %d (%s).", e.code().value(),
+         zq::toast::Widen(e.code().message().c_str()).c_str());
+    return Returns(call, false);
+  }
+  Line(kProgress, L"VXToastManager::CreateToastThread : thread created.");
+  return Returns(call, true);
 }
 
 bool VXToastManager::JoinToastThread() {
-  Line(kEntry, L"VXToastManager::JoinToastThread");
-  bool joined = false;
-  if (toastThread && toastThread->joinable()) {
-    if (toastThread->get_id() == std::this_thread::get_id())
-      throw std::system_error(std::make_error_code(std::errc::resource_deadlock_would_occur));
-    unsigned int key = zq::toast::ThreadKey(toastThread->native_handle());
-    toastThread->join();
-    {
-      std::lock_guard<std::mutex> lock(zq::toast::g_threadRegistryLock);
-      zq::toast::g_threadRegistry.erase(key);
-    }
-    joined = true;
+  Operation call(L"VXToastManager::JoinToastThread");
+  if (!toastThread || !toastThread->joinable()) return Returns(call, false);
+  if (toastThread->get_id() == std::this_thread::get_id())
+    throw std::system_error(std::make_error_code(std::errc::resource_deadlock_would_occur));
+  unsigned int key = zq::toast::ThreadKey(toastThread->native_handle());
+  toastThread->join();
+  {
+    std::lock_guard<std::mutex> lock(zq::toast::g_threadRegistryLock);
+    zq::toast::g_threadRegistry.erase(key);
   }
-  Line(kExit, L"VXToastManager::JoinToastThread : returns %d", joined ? 1 : 0);
-  return joined;
+  return Returns(call, true);
 }
 
 void VXToastManager::ShowToastThread(IVXToastNotification* toast, std::mutex* displayLock) {
-  Line(kEntry, L"VXToastManager::ShowToastThread");
-  int exitReason = 0;
+  Operation call(L"VXToastManager::ShowToastThread");
   {
     std::lock_guard<std::mutex> lock(zq::toast::g_threadRegistryLock);
     zq::toast::g_threadRegistry.emplace(zq::toast::ThreadKey(pthread_self()), GetCurrentThreadId());
   }
-  HRESULT hr;
-  {
-    std::lock_guard<std::mutex> lock(*displayLock);
-    hr = toast->Display(&exitReason);
-  }
-  if (FAILED(hr)) Line(kError, L"VXToastManager::ShowToastThread : Display failed (0x%x)", hr);
-  Line(kDetail, L"VXToastManager::ShowToastThread : exit reason = %d", exitReason);
-  Line(kExit, L"VXToastManager::ShowToastThread");
+  int exitReason = 0;
+  zq::toast::DisplayLocked(toast, *displayLock, call.Name(), &exitReason);
+  Line(kDetail, L"%s : exit reason = %d", call.Name(), exitReason);
+  call.Exit();
 }

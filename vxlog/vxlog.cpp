@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdarg>
 #include <cstdio>
+#include <cwchar>
 #include <string>
 
 namespace {
@@ -44,16 +45,24 @@ std::wstring ReadEnv(const wchar_t* name) {
   return std::wstring(buffer, n);
 }
 
-unsigned ParseLevels(const std::wstring& text) {
+// A token that is not a level number is left out; `unusable` gets the first.
+unsigned ParseLevels(const std::wstring& text, std::wstring* unusable) {
   if (text.empty() || _wcsicmp(text.c_str(), L"all") == 0) return kAllLevels;
   if (_wcsicmp(text.c_str(), L"none") == 0) return 0;
   unsigned mask = 0;
   const wchar_t* p = text.c_str();
   while (*p) {
+    if (*p == L',' || *p == L' ') {
+      ++p;
+      continue;
+    }
     wchar_t* end = nullptr;
     unsigned long level = wcstoul(p, &end, 10);
-    if (end == p) {
-      ++p;
+    if (end == p || (*end && *end != L',' && *end != L' ')) {
+      const wchar_t* stop = wcschr(p, L',');
+      if (unusable->empty()) unusable->assign(p, stop ? stop - p : wcslen(p));
+      if (!stop) break;
+      p = stop;
       continue;
     }
     mask |= LevelBit(static_cast<unsigned>(level));
@@ -62,24 +71,54 @@ unsigned ParseLevels(const std::wstring& text) {
   return mask;
 }
 
+std::wstring LevelList(unsigned mask) {
+  if (mask == kAllLevels) return L"all";
+  std::wstring list;
+  for (unsigned level = 0; level < 32; ++level) {
+    if (mask & (1u << level)) list += (list.empty() ? L"" : L",") + std::to_wstring(level);
+  }
+  return list.empty() ? L"none" : list;
+}
+
 void PublishMask() {
   g_keepMask.store(g_state.sink ? kAllLevels : g_state.targetMask, std::memory_order_release);
 }
 
+void CloseFile() {
+  if (g_state.file != INVALID_HANDLE_VALUE) CloseHandle(g_state.file);
+  g_state.file = INVALID_HANDLE_VALUE;
+}
+
+// A setting the library cannot use is said once per process and variable on
+// standard error, with what the library does instead: a silent typo would
+// otherwise turn the log off, or on.
+void Warn(unsigned variable, const std::wstring& text);
+
 // Caller holds the lock.
 void Configure() {
-  if (g_state.file != INVALID_HANDLE_VALUE) {
-    CloseHandle(g_state.file);
-    g_state.file = INVALID_HANDLE_VALUE;
-  }
+  CloseFile();
   std::wstring path = ReadEnv(L"VXLOG_FILE");
   if (!path.empty()) {
     g_state.file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (g_state.file == INVALID_HANDLE_VALUE) {
+      Warn(0, L"VXLOG_FILE=" + path + L" cannot be opened (error " + std::to_wstring(GetLastError()) +
+                  L"): no log file");
+    }
   }
-  g_state.toStderr = ReadEnv(L"VXLOG_STDERR") == L"1";
+  const std::wstring toStderr = ReadEnv(L"VXLOG_STDERR");
+  g_state.toStderr = toStderr == L"1";
+  if (!toStderr.empty() && toStderr != L"1" && toStderr != L"0") {
+    Warn(1, L"VXLOG_STDERR=" + toStderr + L" is neither 1 nor 0: nothing goes to standard error");
+  }
   bool hasTarget = g_state.file != INVALID_HANDLE_VALUE || g_state.toStderr;
-  g_state.targetMask = hasTarget ? ParseLevels(ReadEnv(L"VXLOG_LEVELS")) : 0;
+  const std::wstring levels = ReadEnv(L"VXLOG_LEVELS");
+  std::wstring unusable;
+  const unsigned mask = ParseLevels(levels, &unusable);
+  if (!unusable.empty()) {
+    Warn(2, L"VXLOG_LEVELS=" + levels + L": '" + unusable + L"' is not a level; keeping levels " + LevelList(mask));
+  }
+  g_state.targetMask = hasTarget ? mask : 0;
   PublishMask();
 }
 
@@ -90,6 +129,13 @@ void WriteUtf8(HANDLE target, const std::wstring& line) {
   WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), utf8.data(), bytes, nullptr, nullptr);
   DWORD written = 0;
   WriteFile(target, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+}
+
+void Warn(unsigned variable, const std::wstring& text) {
+  static unsigned warned = 0;
+  if (warned & (1u << variable)) return;
+  warned |= 1u << variable;
+  WriteUtf8(GetStdHandle(STD_ERROR_HANDLE), L"vxlog: " + text + L"\r\n");
 }
 
 // Sends one formatted text to the capture sink and the kept targets.
@@ -141,16 +187,9 @@ extern "C" void vxlogLogBin(const wchar_t* module, unsigned int level, const voi
   if (!(g_keepMask.load(std::memory_order_acquire) & LevelBit(level))) return;
   static const wchar_t kHex[] = L"0123456789ABCDEF";
   std::wstring text = label ? label : L"";
-  wchar_t count[32];
-  _snwprintf(count, 32, L" [%u bytes]", cbData);
-  count[31] = L'\0';
-  text += count;
+  text += L" [" + std::to_wstring(cbData) + L" bytes]";
   const unsigned char* bytes = static_cast<const unsigned char*>(data);
-  for (unsigned i = 0; bytes && i < cbData; ++i) {
-    text += L' ';
-    text += kHex[bytes[i] >> 4];
-    text += kHex[bytes[i] & 0xF];
-  }
+  for (unsigned i = 0; bytes && i < cbData; ++i) text += {L' ', kHex[bytes[i] >> 4], kHex[bytes[i] & 0xF]};
   Emit(module, level, text);
 }
 
@@ -173,10 +212,7 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
   } else if (reason == DLL_PROCESS_DETACH) {
     g_keepMask.store(0);
     // At process exit other threads are gone; the file closes with the process.
-    if (reserved == nullptr && g_state.file != INVALID_HANDLE_VALUE) {
-      CloseHandle(g_state.file);
-      g_state.file = INVALID_HANDLE_VALUE;
-    }
+    if (reserved == nullptr) CloseFile();
   }
   return TRUE;
 }

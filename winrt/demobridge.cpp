@@ -9,6 +9,8 @@
 #include <atomic>
 #include <string>
 
+#include "unique.h"
+
 namespace {
 
 using ZQ::Framework::secwstring;
@@ -29,19 +31,14 @@ struct Fonts {
     SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0);
     LOGFONTW base = metrics.lfMessageFont;
     base.lfHeight = -15;
-    text = CreateFontIndirectW(&base);
+    text.reset(CreateFontIndirectW(&base));
     base.lfWeight = FW_BOLD;
     base.lfHeight = -17;
-    title = CreateFontIndirectW(&base);
+    title.reset(CreateFontIndirectW(&base));
   }
-  ~Fonts() {
-    if (text) DeleteObject(text);
-    if (title) DeleteObject(title);
-  }
-  Fonts(const Fonts&) = delete;
-  Fonts& operator=(const Fonts&) = delete;
-  HFONT title = nullptr;
-  HFONT text = nullptr;
+  // Released in reverse order: the text font first.
+  zq::Unique<HFONT, DeleteObject> title;
+  zq::Unique<HFONT, DeleteObject> text;
 };
 
 class PopupToast final : public ZQ::Framework::IVXToastNotification {
@@ -118,11 +115,11 @@ class PopupToast final : public ZQ::Framework::IVXToastNotification {
     InflateRect(&area, -14, -12);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(COLOR_INFOTEXT));
-    HGDIOBJ previous = SelectObject(dc, fonts_->title);
+    HGDIOBJ previous = SelectObject(dc, fonts_->title.get());
     RECT line = area;
     DrawTextW(dc, title_.c_str(), static_cast<int>(title_.size()), &line, DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
     area.top += 28;
-    SelectObject(dc, fonts_->text);
+    SelectObject(dc, fonts_->text.get());
     DrawTextW(dc, text_.c_str(), static_cast<int>(text_.size()), &area, DT_WORDBREAK | DT_END_ELLIPSIS | DT_NOPREFIX);
     SelectObject(dc, previous);
     EndPaint(window, &paint);

@@ -27,6 +27,8 @@
 #include <cwchar>
 #include <string>
 
+#include "unique.h"
+
 namespace {
 
 using ZQ::Framework::secwstring;
@@ -139,8 +141,7 @@ VXTOASTBRIDGE_API PLATUTIL_UI_MODE GetUIMode() { return PLATUTIL_UI_MODE_TABLET;
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
   if (reason == DLL_PROCESS_ATTACH) {
-    g_journal = reinterpret_cast<JournalFn>(
-        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(nullptr), "ToastBridgeJournal")));
+    g_journal = zq::ProcAs<JournalFn>(GetModuleHandleW(nullptr), "ToastBridgeJournal");
   }
   if (reason == DLL_THREAD_ATTACH) Journal(L"thread attach");
   if (reason == DLL_PROCESS_DETACH) Journal(L"unload");

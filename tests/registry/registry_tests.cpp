@@ -5,7 +5,6 @@
 
 #include "calls.h"
 #include "handles.h"
-#include "regdelete.h"
 #include "regread.h"
 #include "scratchkey.h"
 #include "zqregistry.h"
@@ -241,7 +240,6 @@ TEST(Registry, WritesAndDeletions) {
   const wchar_t *to = made.c_str(), bare[] = L"abcX", multi[] = L"one\0two\0";
   const BYTE blob[] = {0xDE, 0xAD, 0x00, 0x01};
   // GetProcAddress on a platform without RegDeleteTreeW.
-  auto noTree = [](HMODULE m, const char* name) { return std::strcmp(name, "RegDeleteTreeW") ? GetProcAddress(m, name) : nullptr; };
   const Lines ok = Call(kWDw, 0, L"RegSetValueEx returns 0x0"), gone = Sub(0, {{2, L"RegDeleteKey returns 0x0"}}),
               kept = Sub(0);
   const wchar_t* nullKey = L"pszKey is NULL";
@@ -270,9 +268,8 @@ TEST(Registry, WritesAndDeletions) {
               Call(L"zqRegWriteBinaryValueEx", -1, L"RegSetValueEx returns 0x3e6")),
       ZQ_CASE(zqRegDeleteValue(kCU, path.c_str(), L"Gone", 0), 0, Call(L"zqRegDeleteValue", 0, L"RegDeleteValue returns 0x0")),
       ZQ_CASE(zqRegDeleteValue(kCU, path.c_str(), L"Gone", 0x100), -1),
-      // Without RegDeleteTreeW the library walks the subtree itself: A\Deep, A, Tree.
-      ZQ_CASE(zq::reg::DeleteKeyResolvedBy(noTree, kCU, tree.c_str(), 1, 0), 0,
-              Call(kDelKey, 0, gone + kept + kept + Lines{{2, L"zqRegDeleteKey : zqRegDeleteSubKey returns 0x0"}}, false)),
+      // A recursive deletion goes to the platform's tree deletion.
+      ZQ_CASE(zqRegDeleteKey(kCU, tree.c_str(), 1, 0), 0, Call(kDelKey, 0, L"RegDeleteTree returns 0x0")),
       // zqRegDeleteSubKey without delete-self (any byte but 1): the subkeys go, the key and its values stay.
       ZQ_CASE(zqRegDeleteSubKey(kCU, top.c_str(), 0, 2), 0, gone /* A\C */ + kept /* A */ + gone /* D */ + kept),
       ZQ_CASE(Stored(kCU, top, L"Kept") == Bytes(REG_DWORD, "\5\0\0", 4), true),
