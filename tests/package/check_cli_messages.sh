@@ -3,7 +3,7 @@
 # What the tool says when it cannot do what was asked: one row per command
 # line, with its exit code and a text (grep -E) that its output must hold. A
 # failing command writes nothing to standard output. "nodisplay" in front runs
-# the command without DISPLAY.
+# the command without DISPLAY, NAME=VALUE in front with that variable set.
 set -euo pipefail
 winerun=$1 exe=$2
 failures=0
@@ -43,6 +43,9 @@ winrt x	2	^zqplatutil: winrt takes no arguments$
 nodisplay toast Title Text	1	the toast 'Title' was not shown: .*DISPLAY is not set
 nodisplay toast Title Text --thread	1	the toast 'Title' was not shown: .*DISPLAY is not set
 nodisplay prompt --title T	1	the password dialog could not be shown: .*DISPLAY is not set
+VXLOG_LEVELS=bogus time format 0	0	^vxlog: VXLOG_LEVELS=bogus: 'bogus' is not a level; keeping levels none$
+VXLOG_STDERR=yes time format 0	0	^vxlog: VXLOG_STDERR=yes is neither 1 nor 0: nothing goes to standard error$
+'VXLOG_FILE=C:\ZqNoSuchFolder\x.log' time format 0	0	^vxlog: VXLOG_FILE=C:\\ZqNoSuchFolder\\x.log cannot be opened \(error 3\): no log file$
 ROWS
 )
 
@@ -53,6 +56,9 @@ while IFS=$'\t' read -r line code text; do
   runner=("$winerun")
   if [ "${args[0]}" = nodisplay ]; then
     runner=(env -u DISPLAY "$winerun")
+    args=("${args[@]:1}")
+  elif [[ ${args[0]} == VXLOG_*=* ]]; then
+    runner=(env "${args[0]}" "$winerun")
     args=("${args[@]:1}")
   fi
   status=0
