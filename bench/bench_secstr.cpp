@@ -14,7 +14,8 @@
 // between calls. So the floor of an operation is the plain CString's time
 // for it, plus the heap blocks that CSecStr makes beyond the plain string's
 // (counted through the string manager) at the measured cost of one block of
-// that size, plus the copies and wipes that the design adds, at memcpy and
+// that size, plus each temporary's own inner string object (a heap block of
+// its size), plus the copies and wipes that the design adds, at memcpy and
 // memset speed:
 //   assign   the text into the temporary; wipe the string and the temporary
 //   append   the assignment's, then the current text and the appended text
@@ -193,6 +194,7 @@ int wmain(int argc, wchar_t** argv) {
       for (int copied : row.copies) extra += CopyNs(static_cast<size_t>(copied) * sizeof(wchar_t), rounds);
       for (int length : row.temporaries) {
         extra += WipeNs(CapacityBytes(length), rounds) + WipeNs(row.stringCapacity, rounds);
+        extra += HeapBlockNs(sizeof(CString), rounds);  // the temporary's inner string object
         blockNs += HeapBlockNs(CapacityBytes(length) + sizeof(ATL::CStringData), rounds) / row.temporaries.size();
       }
       double floor = row.ns.first + (row.blocks - row.plainBlocks) * blockNs + extra;
