@@ -12,7 +12,7 @@ CObList::CNode* CObList::NodeAt(POSITION position) {
   return reinterpret_cast<CNode*>(position);
 }
 
-CObList::CNode* CObList::NewNode(CNode* pPrev, CNode* pNext) {
+CObList::CNode* CObList::NewNode(CNode* pPrev, CNode* pNext, CObject* data) {
   if (!m_pNodeFree) {
     // A new block: its nodes go onto the free chain.
     size_t bytes = sizeof(CPlex) + sizeof(CNode) * static_cast<size_t>(m_nBlockSize);
@@ -30,7 +30,9 @@ CObList::CNode* CObList::NewNode(CNode* pPrev, CNode* pNext) {
   m_pNodeFree = node->pNext;
   node->pPrev = pPrev;
   node->pNext = pNext;
-  node->data = nullptr;
+  node->data = data;
+  (pPrev ? pPrev->pNext : m_pNodeHead) = node;
+  (pNext ? pNext->pPrev : m_pNodeTail) = node;
   ++m_nCount;
   return node;
 }
@@ -62,82 +64,50 @@ CObject*& CObList::GetHead() {
   return m_pNodeHead->data;
 }
 
-CObject* CObList::GetHead() const {
-  if (!m_pNodeHead) AfxThrowInvalidArgException();
-  return m_pNodeHead->data;
-}
+CObject* CObList::GetHead() const { return const_cast<CObList*>(this)->GetHead(); }
 
 CObject*& CObList::GetTail() {
   if (!m_pNodeTail) AfxThrowInvalidArgException();
   return m_pNodeTail->data;
 }
 
-CObject* CObList::GetTail() const {
-  if (!m_pNodeTail) AfxThrowInvalidArgException();
-  return m_pNodeTail->data;
-}
+CObject* CObList::GetTail() const { return const_cast<CObList*>(this)->GetTail(); }
 
 POSITION CObList::AddHead(CObject* newElement) {
-  CNode* node = NewNode(nullptr, m_pNodeHead);
-  node->data = newElement;
-  if (m_pNodeHead) m_pNodeHead->pPrev = node;
-  else m_pNodeTail = node;
-  m_pNodeHead = node;
-  return reinterpret_cast<POSITION>(node);
+  return reinterpret_cast<POSITION>(NewNode(nullptr, m_pNodeHead, newElement));
 }
 
 POSITION CObList::AddTail(CObject* newElement) {
-  CNode* node = NewNode(m_pNodeTail, nullptr);
-  node->data = newElement;
-  if (m_pNodeTail) m_pNodeTail->pNext = node;
-  else m_pNodeHead = node;
-  m_pNodeTail = node;
-  return reinterpret_cast<POSITION>(node);
+  return reinterpret_cast<POSITION>(NewNode(m_pNodeTail, nullptr, newElement));
 }
 
 CObject* CObList::RemoveHead() {
-  if (!m_pNodeHead) AfxThrowInvalidArgException();
-  CNode* old = m_pNodeHead;
-  CObject* data = old->data;
-  m_pNodeHead = old->pNext;
-  if (m_pNodeHead) m_pNodeHead->pPrev = nullptr;
-  else m_pNodeTail = nullptr;
-  FreeNode(old);
+  CObject* data = GetHead();  // an empty list throws here
+  RemoveAt(GetHeadPosition());
   return data;
 }
 
 CObject* CObList::RemoveTail() {
-  if (!m_pNodeTail) AfxThrowInvalidArgException();
-  CNode* old = m_pNodeTail;
-  CObject* data = old->data;
-  m_pNodeTail = old->pPrev;
-  if (m_pNodeTail) m_pNodeTail->pNext = nullptr;
-  else m_pNodeHead = nullptr;
-  FreeNode(old);
+  CObject* data = GetTail();
+  RemoveAt(GetTailPosition());
   return data;
 }
 
-CObject*& CObList::GetNext(POSITION& rPosition) {
+CObject*& CObList::Step(POSITION& rPosition, CNode* CNode::*link) {
   CNode* node = NodeAt(rPosition);
-  rPosition = reinterpret_cast<POSITION>(node->pNext);
+  rPosition = reinterpret_cast<POSITION>(node->*link);
   return node->data;
 }
 
-CObject* CObList::GetNext(POSITION& rPosition) const {
-  CNode* node = NodeAt(rPosition);
-  rPosition = reinterpret_cast<POSITION>(node->pNext);
-  return node->data;
-}
+CObject*& CObList::GetNext(POSITION& rPosition) { return Step(rPosition, &CNode::pNext); }
 
-CObject*& CObList::GetPrev(POSITION& rPosition) {
-  CNode* node = NodeAt(rPosition);
-  rPosition = reinterpret_cast<POSITION>(node->pPrev);
-  return node->data;
-}
+CObject* CObList::GetNext(POSITION& rPosition) const { return const_cast<CObList*>(this)->GetNext(rPosition); }
+
+CObject*& CObList::GetPrev(POSITION& rPosition) { return Step(rPosition, &CNode::pPrev); }
 
 CObject*& CObList::GetAt(POSITION position) { return NodeAt(position)->data; }
 
-CObject* CObList::GetAt(POSITION position) const { return NodeAt(position)->data; }
+CObject* CObList::GetAt(POSITION position) const { return const_cast<CObList*>(this)->GetAt(position); }
 
 void CObList::RemoveAt(POSITION position) {
   CNode* node = NodeAt(position);

@@ -6,27 +6,25 @@
 namespace ATL {
 namespace {
 
-// Blocks of nChars characters plus the terminator, rounded up to 8 characters
-// as ATL does so that small growth does not reallocate every time.
-bool BlockSize(int nChars, int nCharSize, int* capacity, size_t* bytes) noexcept {
-  if (nChars < 0 || nCharSize <= 0 || nChars > INT_MAX - 8) return false;
+// A block of nChars characters plus the terminator, rounded up to 8
+// characters as ATL does so that small growth does not reallocate every time:
+// pData grown (realloc'ed), or a new block for null.
+CStringData* Resize(CStringData* pData, int nChars, int nCharSize) noexcept {
+  if (nChars < 0 || nCharSize <= 0 || nChars > INT_MAX - 8) return nullptr;
   int rounded = (nChars + 1 + 7) & ~7;
-  *capacity = rounded - 1;
-  *bytes = sizeof(CStringData) + static_cast<size_t>(rounded) * static_cast<size_t>(nCharSize);
-  return true;
+  size_t bytes = sizeof(CStringData) + static_cast<size_t>(rounded) * static_cast<size_t>(nCharSize);
+  auto* data = static_cast<CStringData*>(realloc(pData, bytes));
+  if (data) data->nAllocLength = rounded - 1;
+  return data;
 }
 
 }  // namespace
 
 CStringData* CAtlStringMgr::Allocate(int nChars, int nCharSize) noexcept {
-  int capacity = 0;
-  size_t bytes = 0;
-  if (!BlockSize(nChars, nCharSize, &capacity, &bytes)) return nullptr;
-  auto* data = static_cast<CStringData*>(malloc(bytes));
+  CStringData* data = Resize(nullptr, nChars, nCharSize);
   if (!data) return nullptr;
   data->pStringMgr = this;
   data->nRefs = 1;
-  data->nAllocLength = capacity;
   data->nDataLength = 0;
   return data;
 }
@@ -34,13 +32,7 @@ CStringData* CAtlStringMgr::Allocate(int nChars, int nCharSize) noexcept {
 void CAtlStringMgr::Free(CStringData* pData) noexcept { free(pData); }
 
 CStringData* CAtlStringMgr::Reallocate(CStringData* pData, int nChars, int nCharSize) noexcept {
-  int capacity = 0;
-  size_t bytes = 0;
-  if (!BlockSize(nChars, nCharSize, &capacity, &bytes)) return nullptr;
-  auto* data = static_cast<CStringData*>(realloc(pData, bytes));
-  if (!data) return nullptr;
-  data->nAllocLength = capacity;
-  return data;
+  return Resize(pData, nChars, nCharSize);
 }
 
 CStringData* CAtlStringMgr::GetNilString() noexcept {
@@ -57,13 +49,12 @@ const ATLSTRINGRESOURCEIMAGE* AtlGetStringResourceImage(HINSTANCE hInstance, UIN
   auto* image = static_cast<const ATLSTRINGRESOURCEIMAGE*>(LockResource(loaded));
   if (!image) return nullptr;
   const BYTE* end = static_cast<const BYTE*>(static_cast<const void*>(image)) + SizeofResource(hInstance, resource);
+  auto beyond = [end](const void* at) { return static_cast<const BYTE*>(at) > end; };
   for (UINT index = nID & 15; index > 0; --index) {
-    if (reinterpret_cast<const BYTE*>(image) + sizeof(WORD) > end) return nullptr;
+    if (beyond(&image->achString)) return nullptr;
     image = reinterpret_cast<const ATLSTRINGRESOURCEIMAGE*>(image->achString + image->nLength);
   }
-  if (reinterpret_cast<const BYTE*>(image) + sizeof(WORD) > end) return nullptr;
-  if (image->nLength == 0) return nullptr;
-  if (reinterpret_cast<const BYTE*>(image->achString + image->nLength) > end) return nullptr;
+  if (beyond(&image->achString) || image->nLength == 0 || beyond(image->achString + image->nLength)) return nullptr;
   return image;
 }
 

@@ -92,8 +92,7 @@ ON_COMMAND(IDOK, OnOK)
 ON_COMMAND(IDCANCEL, OnCancel)
 END_MESSAGE_MAP()
 
-CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd) noexcept
-    : m_lpszTemplateName(MAKEINTRESOURCEW(nIDTemplate)), m_pParentWnd(pParentWnd) {}
+CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd) noexcept : CDialog(MAKEINTRESOURCEW(nIDTemplate), pParentWnd) {}
 
 CDialog::CDialog(LPCWSTR lpszTemplateName, CWnd* pParentWnd) noexcept
     : m_lpszTemplateName(lpszTemplateName), m_pParentWnd(pParentWnd) {}

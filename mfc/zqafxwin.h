@@ -119,15 +119,9 @@ class CCmdTarget : public CObject {
 
 // ---- User exception (a validation that refused the input) -------------------
 
-class CUserException : public CSimpleException {
- public:
-  CUserException() noexcept : CSimpleException(TRUE) {}
-};
+class CUserException : public CSimpleException {};
 
-class CNotSupportedException : public CSimpleException {
- public:
-  CNotSupportedException() noexcept : CSimpleException(TRUE) {}
-};
+class CNotSupportedException : public CSimpleException {};
 
 [[noreturn]] void AfxThrowUserException();
 [[noreturn]] void AfxThrowNotSupportedException();

@@ -67,20 +67,18 @@ class CException : public CObject {
 
 class CSimpleException : public CException {
  public:
-  explicit constexpr CSimpleException(BOOL bAutoDelete) noexcept : CException(bAutoDelete) {}
+  using CException::CException;
 };
 
 class CMemoryException : public CSimpleException {
  public:
-  CMemoryException() noexcept : CSimpleException(TRUE) {}
-  explicit constexpr CMemoryException(BOOL bAutoDelete) noexcept : CSimpleException(bAutoDelete) {}
+  using CSimpleException::CSimpleException;
   BOOL GetErrorMessage(LPWSTR pszError, UINT nMaxError, PUINT pnHelpContext = nullptr) const override;
 };
 
 class CInvalidArgException : public CSimpleException {
  public:
-  CInvalidArgException() noexcept : CSimpleException(TRUE) {}
-  explicit constexpr CInvalidArgException(BOOL bAutoDelete) noexcept : CSimpleException(bAutoDelete) {}
+  using CSimpleException::CSimpleException;
   BOOL GetErrorMessage(LPWSTR pszError, UINT nMaxError, PUINT pnHelpContext = nullptr) const override;
 };
 
@@ -167,9 +165,12 @@ class CObList : public CObject {
     // nBlockSize nodes follow.
   };
 
-  CNode* NewNode(CNode* pPrev, CNode* pNext);
+  // A node holding data, linked in between pPrev and pNext (null: the list's ends).
+  CNode* NewNode(CNode* pPrev, CNode* pNext, CObject* data);
   void FreeNode(CNode* pNode) noexcept;
   static CNode* NodeAt(POSITION position);
+  // The data at rPosition; rPosition moves along link.
+  static CObject*& Step(POSITION& rPosition, CNode* CNode::*link);
 
   CNode* m_pNodeHead = nullptr;
   CNode* m_pNodeTail = nullptr;

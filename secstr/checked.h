@@ -16,12 +16,6 @@ inline int CheckedAdd(int a, int b) {
   return sum;
 }
 
-inline int CheckedSub(int a, int b) {
-  int difference;
-  if (__builtin_sub_overflow(a, b, &difference)) ThrowOverflow();
-  return difference;
-}
-
 inline int CheckedMul(int a, int b) {
   int product;
   if (__builtin_mul_overflow(a, b, &product)) ThrowOverflow();

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <cwchar>
 #include <new>
@@ -46,7 +47,8 @@ void DeleteWiped(Inner* inner) noexcept {
   delete inner;
 }
 
-// A temporary inner string on the heap, wiped and deleted when it goes.
+// A temporary inner string on the heap, wiped over its whole capacity and
+// deleted when it goes, on every path.
 template <typename Inner>
 class Temp {
  public:
@@ -87,38 +89,37 @@ class ZeroedArray {
   Char* data_;
 };
 
-// The text of an empty string, for arguments that may be null.
-template <typename Char>
-const Char* EmptyText() {
-  static const Char empty[1] = {0};
-  return empty;
-}
+// The length of a text up to its first NUL; 0 for null.
+using ATL::TextLength;
 
-template <typename Char>
-size_t BoundedLength(const Char* text, size_t limit) {
-  size_t length = 0;
-  while (length < limit && text[length] != 0) ++length;
-  return length;
-}
-
-inline void CopyText(wchar_t* destination, int size, const wchar_t* source) {
-  wcscpy_s(destination, static_cast<size_t>(size), source);
-}
-inline void CopyText(char* destination, int size, const char* source) {
-  strcpy_s(destination, static_cast<size_t>(size), source);
+// Wipes self, grows it to `room` characters (only zeros reach a reallocation)
+// and copies the text of `from`, another string, into it.
+template <typename Inner>
+void Store(Inner& self, const Inner& from, int room) {
+  Wipe(self);
+  int length = from.GetLength();
+  memcpy(self.GetBuffer(room), from.GetString(), static_cast<size_t>(length) * sizeof(CharOf<Inner>));
+  self.ReleaseBuffer(length);
 }
 
 // Assignment of text: copy the source first (it may lie inside this string),
 // wipe, grow to length + 1, copy the characters, set the length, wipe the copy.
 template <typename Inner>
 void AssignText(Inner& self, const CharOf<Inner>* text) {
-  using Char = CharOf<Inner>;
   Temp<Inner> source(text);
-  Wipe(self);
-  int length = source->GetLength();
-  Char* buffer = self.GetBuffer(length + 1);
-  memcpy(buffer, source->GetString(), static_cast<size_t>(length) * sizeof(Char));
-  self.ReleaseBuffer(length);
+  Store(self, *source, source->GetLength() + 1);
+}
+
+// An edit that may lengthen the text: fill writes the new text into the
+// buffer of one temporary (`capacity` characters) and returns its length;
+// self is untouched until then, so the arguments may lie in it. The text is
+// then stored into self grown to its length + `terminator` characters.
+template <typename Inner, typename Fill>
+void Rebuild(Inner& self, int capacity, Fill fill, int terminator = 1) {
+  Temp<Inner> result;
+  int length = fill(result->GetBuffer(capacity));
+  result->ReleaseBufferSetLength(length);
+  Store(self, *result, length + terminator);
 }
 
 // The first nLength elements of pch (up to a NUL among them) into the fresh
@@ -140,21 +141,11 @@ void AssignCounted(Inner& self, const Source* pch, int nLength) {
 // only zeros.
 template <typename Inner>
 CharOf<Inner>* GrowBuffer(Inner& self, int nMinBufferLength) {
-  using Char = CharOf<Inner>;
   if (nMinBufferLength <= self.GetAllocLength()) return self.GetBuffer();
   int length = self.GetLength();
-  if (length == 0) {
-    // No text to keep: wipe (whatever the capacity held) and grow.
-    Wipe(self);
-    return self.GetBuffer(nMinBufferLength);
-  }
-  Temp<Inner> saved(static_cast<const Char*>(self.GetBuffer()));
-  Wipe(self);
-  Char* buffer = self.GetBuffer(nMinBufferLength);
-  int kept = saved->GetLength();  // shorter than length only if the text holds a NUL
-  memcpy(buffer, saved->GetString(), static_cast<size_t>(kept) * sizeof(Char));
-  memset(buffer + kept, 0, static_cast<size_t>(length - kept) * sizeof(Char));
-  self.ReleaseBufferSetLength(length);
+  Temp<Inner> saved(static_cast<const CharOf<Inner>*>(self.GetBuffer()));
+  Store(self, *saved, nMinBufferLength);
+  self.ReleaseBufferSetLength(length);  // behind a NUL in the text: the wipe's zeros
   return self.GetBuffer();
 }
 
@@ -170,7 +161,7 @@ void ReleaseWiped(Inner& self, int nNewLength) {
     return;
   }
   Char* buffer = self.GetBuffer();
-  if (nNewLength == -1) nNewLength = static_cast<int>(BoundedLength(buffer, static_cast<size_t>(capacity)));
+  if (nNewLength == -1) nNewLength = TextLength(buffer, static_cast<size_t>(capacity));
   if (nNewLength > capacity) ThrowHResult(E_INVALIDARG);
   if (nNewLength < capacity) {
     SecureZeroMemory(buffer + nNewLength, static_cast<size_t>(capacity - nNewLength) * sizeof(Char));
@@ -182,26 +173,36 @@ void ReleaseWiped(Inner& self, int nNewLength) {
 template <typename Inner>
 int InsertText(Inner& self, int nIndex, const CharOf<Inner>* psz) {
   using Char = CharOf<Inner>;
-  Temp<Inner> current(static_cast<const Char*>(self.GetString()));
-  Temp<Inner> inserted(psz);
-  int length = current->GetLength();
-  int count = inserted->GetLength();
-  if (!psz || count == 0) return self.GetLength();
-  if (nIndex < 0) nIndex = 0;
-  if (nIndex > length) nIndex = length;
+  int count = TextLength(psz);
+  if (count == 0) return self.GetLength();
+  const Char* text = self.GetString();
+  int length = TextLength(text);
+  nIndex = std::clamp(nIndex, 0, length);
   int newLength = CheckedAdd(length, count);
-  int roomBytes = CheckedBytes<Char>(CheckedSub(newLength, nIndex));
-  int movedBytes = CheckedBytes<Char>(length - nIndex);
-  int insertedBytes = CheckedBytes<Char>(count);
   CheckedBytes<Char>(CheckedAdd(newLength, 1));
-  Wipe(self);
-  Char* buffer = self.GetBuffer(newLength);
-  CopyText(buffer, newLength, current->GetString());
-  memmove_s(buffer + nIndex + count, static_cast<size_t>(roomBytes - insertedBytes), buffer + nIndex,
-            static_cast<size_t>(movedBytes));
-  memcpy_s(buffer + nIndex, static_cast<size_t>(roomBytes), inserted->GetString(), static_cast<size_t>(insertedBytes));
-  self.ReleaseBuffer(newLength);
+  Rebuild(self, newLength, [&](Char* buffer) {
+    memcpy(buffer, text, static_cast<size_t>(nIndex) * sizeof(Char));
+    memcpy(buffer + nIndex, psz, static_cast<size_t>(count) * sizeof(Char));
+    memcpy(buffer + nIndex + count, text + nIndex, static_cast<size_t>(length - nIndex) * sizeof(Char));
+    return newLength;
+  }, 0);  // grown to the new length, as the inner string's own Insert asks
   return newLength;
+}
+
+// Appends the `added` characters of text (its length up to its first NUL) to
+// this text up to its first NUL; either may lie in this string. `counted` is
+// the length the caller holds for text, checked for overflow.
+template <typename Inner>
+void AppendText(Inner& self, const CharOf<Inner>* text, int added, int counted) {
+  using Char = CharOf<Inner>;
+  const Char* current = self.GetString();
+  int length = TextLength(current);
+  CheckedBytes<Char>(CheckedAdd(CheckedAdd(length, counted), 1));
+  Rebuild(self, length + added, [&](Char* buffer) {
+    memcpy(buffer, current, static_cast<size_t>(length) * sizeof(Char));
+    memcpy(buffer + length, text, static_cast<size_t>(added) * sizeof(Char));
+    return length + added;
+  });
 }
 
 }  // namespace zq::secstr

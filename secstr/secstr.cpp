@@ -40,11 +40,8 @@ CSecStr& CSecStr::operator=(const CSecStr& src) {
 }
 
 CSecStr& CSecStr::operator=(const wchar_t* psz) {
-  if (!psz) {
-    Wipe();
-    return *this;
-  }
-  AssignText(psz);
+  if (psz) AssignText(psz);
+  else Wipe();
   return *this;
 }
 

@@ -20,9 +20,7 @@ CSecStrA::CSecStrA(const char* psz) : CSecStrA() { *m_pStr = psz; }
 
 CSecStrA::CSecStrA(const char* pch, int nLength) : CSecStrA() { AssignCounted(*m_pStr, pch, nLength); }
 
-CSecStrA::CSecStrA(const CSecStrA& src) : CSecStrA() {
-  *m_pStr = static_cast<const char*>(src.Inner().GetBuffer());
-}
+CSecStrA::CSecStrA(const CSecStrA& src) : CSecStrA() { *m_pStr = static_cast<const char*>(src.Inner().GetBuffer()); }
 
 CSecStrA::CSecStrA(const CSecStr& ssA) : CSecStrA() { ConvertFrom(ssA); }
 
@@ -53,8 +51,7 @@ CSecStrA& CSecStrA::operator=(const CSecStrA& src) {
 
 CSecStrA& CSecStrA::operator=(wchar_t* psz) {
   Wipe();
-  CSecStr wide(static_cast<const wchar_t*>(psz));
-  ConvertFrom(wide);
+  ConvertFrom(CSecStr(static_cast<const wchar_t*>(psz)));
   return *this;
 }
 

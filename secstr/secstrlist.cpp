@@ -17,8 +17,7 @@ CSecStr operator+(const CSecStr& a, const CSecStr& b) {
 
 CSecStr operator+(const CSecStr& a, const wchar_t* psz) {
   CSecStr result(a);
-  CSecStr appended(psz);
-  result += appended;
+  result += psz;
   return result;
 }
 
@@ -72,10 +71,7 @@ POSITION CSecStrList::AddTail(const CSecStr& s) {
   return position;
 }
 
-POSITION CSecStrList::AddTail(const wchar_t* psz) {
-  CSecStr text(psz);
-  return AddTail(text);
-}
+POSITION CSecStrList::AddTail(const wchar_t* psz) { return AddTail(CSecStr(psz)); }
 
 CSecStr CSecStrList::RemoveHead() {
   if (m_pList->IsEmpty()) return CSecStr();
@@ -85,10 +81,7 @@ CSecStr CSecStrList::RemoveHead() {
 }
 
 void CSecStrList::RemoveAll() {
-  while (!m_pList->IsEmpty()) {
-    std::unique_ptr<CElem> element(static_cast<CElem*>(m_pList->GetHead()));
-    m_pList->RemoveHead();
-  }
+  while (!m_pList->IsEmpty()) delete static_cast<CElem*>(m_pList->RemoveHead());
 }
 
 const CSecStr& CSecStrList::GetHead() const {

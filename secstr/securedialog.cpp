@@ -2,24 +2,11 @@
 // spaces before every new text and when the dialog ends.
 #include "zqsecuredialog.h"
 
-#include <memory>
-
-#include "secinner.h"
 #include "zqlog.h"
 
 using zq::log::Operation;
 
-namespace {
-
 constexpr int kFirstFillLength = 1024;
-
-// A temporary secure string: wiped and deleted on every path.
-struct WipedTemporary {
-  std::unique_ptr<CSecStr> text{zq::secstr::NewObject<CSecStr>()};
-  ~WipedTemporary() { text->Empty(); }
-};
-
-}  // namespace
 
 IMPLEMENT_DYNAMIC(CSecureDialog, CDialog)
 
@@ -56,22 +43,19 @@ void CSecureDialog::DDX_Text(CDataExchange* pDX, int nIDC, CSecStr& value) {
   }
 
   {
-    WipedTemporary blank;
+    CSecStr blank;  // the destructor wipes it
+    int length = m_bFirstFill ? kFirstFillLength : ::GetWindowTextLengthW(control);
+    wchar_t* buffer = blank.GetBuffer(length + 1);
     if (m_bFirstFill) {
-      wchar_t* buffer = blank.text->GetBuffer(kFirstFillLength + 1);
       wmemset(buffer, L' ', kFirstFillLength);
-      blank.text->ReleaseBuffer(kFirstFillLength);
-      ::SetWindowTextW(control, blank.text->GetString());
-      m_bFirstFill = false;
     } else {
       // Overwrite the control's own text with as many spaces.
-      int length = ::GetWindowTextLengthW(control);
-      wchar_t* buffer = blank.text->GetBuffer(length + 1);
       ::GetWindowTextW(control, buffer, length + 1);
       _wcsnset_s(buffer, static_cast<size_t>(length) + 1, L' ', static_cast<size_t>(length));
-      blank.text->ReleaseBuffer(length);
-      ::SetWindowTextW(control, blank.text->GetString());
     }
+    blank.ReleaseBuffer(length);
+    ::SetWindowTextW(control, blank.GetString());
+    m_bFirstFill = false;
   }
   if (!m_bCleanUp) ::SetWindowTextW(control, value.GetString());
   operation.Exit();
