@@ -32,13 +32,6 @@ inline LSTATUS RegSetValueExT(HKEY key, const char* name, DWORD type, const void
   return RegSetValueExA(key, name, 0, type, static_cast<const BYTE*>(data), size);
 }
 
-inline LSTATUS RegEnumValueT(HKEY key, DWORD index, wchar_t* name, DWORD* length, DWORD* type) {
-  return RegEnumValueW(key, index, name, length, nullptr, type, nullptr, nullptr);
-}
-inline LSTATUS RegEnumValueT(HKEY key, DWORD index, char* name, DWORD* length, DWORD* type) {
-  return RegEnumValueA(key, index, name, length, nullptr, type, nullptr, nullptr);
-}
-
 inline BOOL LookupAccountNameT(const wchar_t* account, PSID sid, DWORD* sidSize, wchar_t* domain,
                                DWORD* domainSize, SID_NAME_USE* use) {
   return LookupAccountNameW(nullptr, account, sid, sidSize, domain, domainSize, use);
@@ -67,17 +60,8 @@ inline BOOL WTSQuerySessionInformationT(WTS_INFO_CLASS info, char** buffer, DWOR
   return WTSQuerySessionInformationA(WTS_CURRENT_SERVER_HANDLE, WTS_CURRENT_SESSION, info, buffer, bytes);
 }
 
-inline BOOL VerifyVersionInfoT(OSVERSIONINFOEXW* info, DWORD mask, DWORDLONG condition) {
-  return VerifyVersionInfoW(info, mask, condition);
-}
-inline BOOL VerifyVersionInfoT(OSVERSIONINFOEXA* info, DWORD mask, DWORDLONG condition) {
-  return VerifyVersionInfoA(info, mask, condition);
-}
-
-// Length of a terminated text, and of a text stored in at most `count`
-// characters (registry data need not carry a terminator).
-inline size_t TextLength(const wchar_t* text) { return std::wcslen(text); }
-inline size_t TextLength(const char* text) { return std::strlen(text); }
+// Length of a text stored in at most `count` characters (registry data need
+// not carry a terminator).
 inline size_t BoundedLength(const wchar_t* text, size_t count) { return wcsnlen(text, count); }
 inline size_t BoundedLength(const char* text, size_t count) { return strnlen(text, count); }
 
