@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "unique.h"
 #include "zqcom.h"
 #include "zqlog.h"
 
@@ -42,10 +43,11 @@ HRESULT WipeArray(SAFEARRAY* psa, BOOL bKeep) {
 
   void* data = nullptr;
   HRESULT hr = SafeArrayAccessData(psa, &data);
+  // The lock goes back on every path, so the caller gets the array unlocked;
+  // the wiping path gives it back itself, for the result.
+  zq::Unique<SAFEARRAY*, SafeArrayUnaccessData> lock(SUCCEEDED(hr) ? psa : nullptr);
   if (FAILED(hr) || !data) {
     Line(kError, L"%s SafeArrayAccessData failed hr = %x", kSafeArrayDestroy, hr);
-    // Leave the array as the caller gave it: unlocked.
-    if (SUCCEEDED(hr)) SafeArrayUnaccessData(psa);
     return hr;
   }
 
@@ -59,7 +61,7 @@ HRESULT WipeArray(SAFEARRAY* psa, BOOL bKeep) {
   }
   Wipe(data, static_cast<size_t>(count) * elementSize);
 
-  hr = SafeArrayUnaccessData(psa);
+  hr = SafeArrayUnaccessData(lock.release());
   if (FAILED(hr)) {
     Line(kError, L"%s SafeArrayUnaccessData failed hr = %x", kSafeArrayDestroy, hr);
     return hr;
