@@ -4,7 +4,7 @@
 # tested with the tests of the family the faulty file belongs to. A fault that
 # no test notices is a test that is missing.
 #
-#   scripts/mutants.sh [LIST] [--sample N] [--seed S] [--keep-going]
+#   scripts/mutants.sh [LIST] [--sample N] [--seed S]
 #
 # LIST (default tests/mutants.txt): one mutant a line, tab-separated:
 #   id <TAB> path <TAB> old text <TAB> new text <TAB> what a user would notice
@@ -70,23 +70,15 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineserver -w
 fi
 
-# One display and one wineserver for the whole run, as for the test command.
-display=:$((500 + RANDOM % 400))
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=$display
-wineserver -p 2>/dev/null || true  # one may run already for this prefix
-# A program that crashes ends at once instead of waiting in Wine's crash
-# dialog, which no test timeout would close.
-wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 </dev/null || true
+source "$top/scripts/testenv.sh"
+start_test_env 500
 current=""
 restore() {
   if [ -n "$current" ]; then cp "$work/original" "$src/$current"; current=""; fi
 }
 cleanup() {
   restore
-  wineserver -k >/dev/null 2>&1 || true
-  kill "$xvfb_pid" >/dev/null 2>&1 || true
+  stop_test_env
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
