@@ -4,16 +4,10 @@
 
 #include <sddl.h>
 
-#include <cstring>
-
 #include "zqnet.h"
 #include "zqsys.h"
 
 namespace soak {
-namespace {
-
-using std::string;
-using std::wstring;
 
 const wchar_t* const kUsers[] = {L"", L"nobody-zqsoak", L"Administrator", L"SYSTEM", L"Guest", nullptr};
 const wchar_t* const kSids[] = {L"S-1-5-18", L"S-1-1-0", L"S-1-5-32-544", L"S-1-5-21-1-2-3-500", L"S-1-0x123456789abc-7"};
@@ -21,10 +15,10 @@ const wchar_t* const kDrives[] = {L"", L"C:", L"C:\\", L"c:", L"Z:", L"Q:", L"C"
 const char* const kIds[] = {"user@example.test", "DOM\\user", "plain", "DOM\\", "", "a@b"};
 
 // A buffer's text, never read past its end.
-string A(const wchar_t* w, size_t most = 128) { return string(w, w + wcsnlen(w, most)); }
-string A(const char* a, size_t most = 128) { return string(a, strnlen(a, most)); }
+static string A(const wchar_t* w, size_t most = 128) { return string(w, w + wcsnlen(w, most)); }
+static string A(const char* a, size_t most = 128) { return string(a, strnlen(a, most)); }
 
-string Op(int, bool underLoad, Rng& r, string& what, Tally& t) {
+static string Op(int, bool underLoad, Rng& r, string& what, Tally& t) {
   int kind = static_cast<int>(r.Below(12)), pick = static_cast<int>(r.Below(6)), cap = r.Range(0, 90);
   bool nullBuffer = r.Chance(10), half = r.Chance(50);
   const wchar_t* drive = kDrives[r.Below(8)];
@@ -88,8 +82,6 @@ string Op(int, bool underLoad, Rng& r, string& what, Tally& t) {
       return Str("%lu size %lu ", status, size) + (status && !nullBuffer ? A(a) : "");
   }
 }
-
-}  // namespace
 
 void RunAccounts(const Options& o, Tally& t, bool warmup) {
   Differential("accounts", t, 4, warmup ? 100 : Count(o, 50000, 1000) / 4, o.seed ^ 0xacc, Op);

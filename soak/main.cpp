@@ -6,27 +6,24 @@
 #include <io.h>
 #include <psapi.h>
 
-#include <algorithm>
 #include <cstdarg>
 #include <mutex>
-#include <functional>
 
 namespace soak {
-namespace {
 
-std::atomic<ULONGLONG> g_lastBeat{0};
-std::atomic<const char*> g_area{"start"};
-std::mutex g_print;
-bool g_progress = false;
+static std::atomic<ULONGLONG> g_lastBeat{0};
+static std::atomic<const char*> g_area{"start"};
+static std::mutex g_print;
+static bool g_progress = false;
 const ULONGLONG kHangMs = 120000;  // no area goes this long without progress
 
-LONG WINAPI OnCrash(EXCEPTION_POINTERS* info) {
+static LONG WINAPI OnCrash(EXCEPTION_POINTERS* info) {
   printf("CRASH in area %s: exception 0x%08lx at %p\n", g_area.load(),
          static_cast<unsigned long>(info->ExceptionRecord->ExceptionCode), info->ExceptionRecord->ExceptionAddress);
   return fflush(stdout), ExitProcess(3), 0;
 }
 
-DWORD WINAPI Watchdog(void*) {
+static DWORD WINAPI Watchdog(void*) {
   for (;; Sleep(500))
     if (GetTickCount64() - g_lastBeat.load() > kHangMs)
       printf("HANG in area %s: no progress for %llu ms\n", g_area.load(), kHangMs), fflush(stdout), ExitProcess(4);
@@ -34,7 +31,7 @@ DWORD WINAPI Watchdog(void*) {
 
 // Wine hands out the lowest free handle value: the highest of a batch of new
 // events rises with every handle left open below it.
-uintptr_t ProbeHandles() {
+static uintptr_t ProbeHandles() {
   HANDLE events[32];
   uintptr_t highest = 0;
   for (HANDLE& e : events) highest = std::max(highest, reinterpret_cast<uintptr_t>(e = CreateEventW(0, 1, 0, 0)));
@@ -44,27 +41,22 @@ uintptr_t ProbeHandles() {
 // The runtimes' caches of thread records move their events about, which lifts
 // the high-water mark now and then without a handle more: the count decides.
 // Wine's GetProcessHandleCount answers 0, so the values are tried one by one.
-long HandleCount() {
+static long HandleCount() {
   long count = 0;
   DWORD flags;
   for (uintptr_t value = 4; value < 0x10000; value += 4) count += GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags);
   return count;
 }
 
-double PrivateMiB() {
+static double PrivateMiB() {
   PROCESS_MEMORY_COUNTERS_EX pmc{};
   GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&pmc), sizeof pmc);
   // Wine leaves PrivateUsage at 0; the commit charge is the same figure there.
   return static_cast<double>(pmc.PrivateUsage ? pmc.PrivateUsage : pmc.PagefileUsage) / (1 << 20);
 }
 
-const struct {
-  const char* name;
-  void (*run)(const Options&, Tally&, bool);
-} kAreas[] = {{"registry", RunRegistry}, {"accounts", RunAccounts}, {"iso8601", RunIso8601},
-              {"secstr", RunSecStr},     {"toasts", RunToasts}};
-
-}  // namespace
+const struct { const char* name; void (*run)(const Options&, Tally&, bool); } kAreas[] = {{"registry", RunRegistry}, {"accounts", RunAccounts}, {"iso8601", RunIso8601},
+              {"secstr", RunSecStr},     {"toasts", RunToasts},     {"installer", RunInstaller}};
 
 void Beat() { g_lastBeat = GetTickCount64(); }
 
@@ -103,10 +95,6 @@ void Progress(const char* area, uint64_t done, uint64_t total) {
           static_cast<unsigned long long>(total));
 }
 
-uint64_t Count(const Options& o, double full, double quick) {
-  return std::max<uint64_t>(1, static_cast<uint64_t>((o.quick ? quick : full) * o.scale));
-}
-
 void Differential(const char* area, Tally& t, int streams, uint64_t perStream, uint64_t seed, OpFn op) {
   const uint64_t kChunk = 1000;
   std::vector<Rng> alone, load;
@@ -119,8 +107,9 @@ void Differential(const char* area, Tally& t, int streams, uint64_t perStream, u
     for (int s = 0; s < streams; ++s)
       for (uint64_t i = (answers[s].clear(), 0); i < n; ++i) answers[s].push_back(op(s, false, alone[s], what, unseen));
     // Plain system threads: the runtime would keep a record (and its event) of some.
-    struct Stream { int s; std::function<void(int)>* run; } jobs[16];
-    std::function<void(int)> run = [&](int s) {
+    std::atomic<int> next{0};
+    std::function<void()> run = [&] {
+      int s = next++;
       std::string what;
       for (uint64_t i = 0; i < n; ++i) {
         std::string got = op(s, true, load[s], what, t);
@@ -130,8 +119,7 @@ void Differential(const char* area, Tally& t, int streams, uint64_t perStream, u
     };
     std::vector<HANDLE> workers;
     for (int s = 0; s < streams; ++s)
-      workers.push_back(CreateThread(nullptr, 0, [](void* job) -> DWORD {
-        return (*static_cast<Stream*>(job)->run)(static_cast<Stream*>(job)->s), 0; }, &(jobs[s] = {s, &run}), 0, nullptr));
+      workers.push_back(CreateThread(nullptr, 0, [](void* f) -> DWORD { return (*static_cast<decltype(run)*>(f))(), 0; }, &run, 0, 0));
     if (WaitForMultipleObjects(streams, workers.data(), TRUE, kHangMs) != WAIT_OBJECT_0)
       printf("HANG in area %s: a chunk ran over %llu ms\n", area, kHangMs), fflush(stdout), ExitProcess(4);
     for (HANDLE w : workers) CloseHandle(w);
@@ -150,7 +138,7 @@ int wmain(int argc, wchar_t** argv) {
     if (a == L"--quick") o.quick = true;
     else if (next.empty() || (a != L"--seed" && a != L"--scale" && a != L"--only"))
       return fprintf(stderr, "usage: zqsoak [--seed N] [--scale F] [--only AREA[,AREA...]] [--quick]\n"
-                             "areas: registry accounts iso8601 secstr toasts\n"), 2;
+                             "areas: registry accounts iso8601 secstr toasts installer\n"), 2;
     else if (++i, a == L"--seed") o.seed = wcstoull(next.c_str(), nullptr, 0);
     else if (a == L"--scale") o.scale = wcstod(next.c_str(), nullptr);
     else only.assign(next.begin(), next.end());
@@ -172,11 +160,9 @@ int wmain(int argc, wchar_t** argv) {
     area.run(o, t, false);
     double seconds = (static_cast<double>(GetTickCount64()) - t0) / 1000, after = PrivateMiB();
     // Threads that have just ended may still hold a handle for a moment: a leak is what stays.
-    uintptr_t handlesAfter = ProbeHandles();
-    for (int i = 0; i < 20 && handlesAfter > handles; ++i) Sleep(50), handlesAfter = ProbeHandles();
-    long highWater = static_cast<long>(handlesAfter - handles) / 4;
     long handleGrowth = HandleCount() - count;
     for (int i = 0; i < 40 && handleGrowth > 0; ++i) Sleep(50), handleGrowth = HandleCount() - count;
+    long highWater = static_cast<long>(ProbeHandles() - handles) / 4;
     double growthKiB = (after - before) * 1024;
     bool leaked = handleGrowth > 0 || growthKiB >= 1024;
     unsigned long long bad = t.mismatches + warm.mismatches;

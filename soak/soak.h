@@ -4,13 +4,21 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
 namespace soak {
+
+using std::string;
+using std::wstring;
+inline string N(const wstring& w) { return string(w.begin(), w.end()); }  // for ASCII texts
 
 struct Options {
   uint64_t seed = 20260601;
@@ -45,7 +53,9 @@ void Beat();  // the calling thread makes progress: the watchdog waits on
 std::string Show(const std::wstring& text);  // quoted, with escapes for what is not printable ASCII
 std::string Hex(const void* data, size_t bytes);
 std::string Str(const char* format, ...);
-uint64_t Count(const Options& o, double full, double quick);  // scaled, at least 1
+inline uint64_t Count(const Options& o, double full, double quick) {  // scaled, at least 1
+  return std::max<uint64_t>(1, static_cast<uint64_t>((o.quick ? quick : full) * o.scale));
+}
 
 // Streams of seeded operations, run chunk by chunk: first each stream alone
 // (recording every answer), then all streams at once, every answer compared
@@ -59,5 +69,6 @@ void RunRegistry(const Options& o, Tally& t, bool warmup);
 void RunSecStr(const Options& o, Tally& t, bool warmup);
 void RunAccounts(const Options& o, Tally& t, bool warmup);
 void RunToasts(const Options& o, Tally& t, bool warmup);
+void RunInstaller(const Options& o, Tally& t, bool warmup);
 
 }  // namespace soak

@@ -6,35 +6,28 @@
 
 #include <tlhelp32.h>
 
-#include <map>
-#include <mutex>
 #include <thread>
-#include <vector>
 
 #include "zqtoast.h"
 
-namespace {
-
-std::mutex g_journalLock;
-std::map<std::wstring, long> g_journal;  // the record's lines, by their first words
-
-}  // namespace
+static SRWLOCK g_journalLock = SRWLOCK_INIT;
+static std::map<std::wstring, long> g_journal;  // the record's lines, by their first words
 
 // The test bridge reports every call here.
 extern "C" __declspec(dllexport) void ToastBridgeJournal(const wchar_t* event) {
   std::wstring line = event;
   size_t end = line.find(L" end ");
   line = end != std::wstring::npos ? line.substr(end) : line.substr(0, line.find(L' ')) + (line.find(L" begin") + 1 ? L" begin" : L"");
-  std::lock_guard<std::mutex> lock(g_journalLock);
+  AcquireSRWLockExclusive(&g_journalLock);
   ++g_journal[line];
+  ReleaseSRWLockExclusive(&g_journalLock);
 }
 
 namespace soak {
-namespace {
 
 using namespace ZQ::Framework;
 
-int Threads() {
+static int Threads() {
   int count = 0;
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
   THREADENTRY32 entry{};
@@ -44,20 +37,20 @@ int Threads() {
   return CloseHandle(snapshot), count;
 }
 
-BOOL CALLBACK CountOwn(HWND window, LPARAM count) {
+static BOOL CALLBACK CountOwn(HWND window, LPARAM count) {
   DWORD pid = 0;
   GetWindowThreadProcessId(window, &pid);
   return *reinterpret_cast<int*>(count) += pid == GetCurrentProcessId(), TRUE;
 }
 
-int Windows() {
+static int Windows() {
   int count = 0;
   EnumWindows(CountOwn, reinterpret_cast<LPARAM>(&count));
   for (HWND w = nullptr; (w = FindWindowExW(HWND_MESSAGE, w, nullptr, nullptr));) CountOwn(w, reinterpret_cast<LPARAM>(&count));
   return count;
 }
 
-void Cycles(int thread, int cycles, Tally& t) {
+static void Cycles(int thread, int cycles, Tally& t) {
   const std::string want = "hide 0 thread 1 0 hide 1 join 1 0 hide 0";
   for (int i = 0; i < cycles; ++i, Beat()) {
     std::string what = Str("thread %d cycle %d", thread, i);
@@ -80,36 +73,42 @@ void Cycles(int thread, int cycles, Tally& t) {
   }
 }
 
-}  // namespace
+// The library's thread registry lock gets a wait event from the threading
+// runtime the first time two threads meet at it, and keeps it while loaded.
+// The warm-up makes them meet: HideToast on a manager whose thread is joined
+// looks that thread up every time.
+static void MeetAtTheRegistryLock() {
+  IVXToastManager* m = zqCreateToastManager(L"wait=0;displayed=1", L"meet", false);
+  m->CreateToastThread(), m->JoinToastThread();
+  for (int i = 0; i < 200; ++i) m->HideToast();
+  zqDeleteToastManager(m);
+}
 
 void RunToasts(const Options& o, Tally& t, bool warmup) {
   int threadsBefore = Threads(), windowsBefore = Windows();
   // Ours first, so that the library's load by name finds the test bridge and
   // not the demo bridge next to this program.
-  std::wstring path = L"Z:";
-  for (char c : std::string(ZQSOAK_BRIDGE_DIR "/vx.platutil.winrt.dll")) path += c == '/' ? L'\\' : static_cast<wchar_t>(c);
-  HMODULE bridge = LoadLibraryW(path.c_str());
-  if (!bridge) return Mismatch(t, "LoadLibraryW", Show(path), Str("error %lu", GetLastError()), "the test bridge");
+  HMODULE bridge = LoadLibraryW(L"" ZQSOAK_BRIDGE);
+  if (!bridge) return Mismatch(t, "LoadLibraryW", ZQSOAK_BRIDGE, Str("error %lu", GetLastError()), "the test bridge");
+  std::vector<std::thread> workers;
   g_journal.clear();
+  for (int i = 0; warmup && i < 32; ++i) workers.emplace_back(MeetAtTheRegistryLock);  // its record is not checked
   // The warm-up runs four times the threads: the runtimes keep a cache of
   // thread records (an event each) as large as the most threads at once.
   int threads = warmup ? 32 : 8, cycles = warmup ? 10 : static_cast<int>(Count(o, 200, 20));
-  std::vector<std::thread> workers;
   for (int i = 0; i < threads; ++i) workers.emplace_back(Cycles, i, cycles, std::ref(t));
   for (auto& w : workers) w.join();  // each cycle waits 5 s at most, the watchdog watches the rest
-  std::string modes = Str("%d %d", zqGetUIMode(), zqIsWinRTSupported());
-  t.calls += 2;
   FreeLibrary(bridge);
   long shown = threads * (cycles - cycles / 10), all = threads * cycles;
   std::string record = Str("create %ld delete %ld begin %ld hidden %ld timed out %ld unload %ld", g_journal[L"create"],
                            g_journal[L"delete"], g_journal[L"display begin"], g_journal[L" end reason=1 by=hide"],
                            g_journal[L" end reason=2 by=timeout"], g_journal[L"unload"]);
   std::string want = Str("create %ld delete %ld begin %ld hidden %ld timed out 0 unload 1", all, shown, shown, shown);
-  if (record != want) Mismatch(t, "the bridge's record", Str("%d threads x %d cycles", threads, cycles), record, want);
+  if (!warmup && record != want) Mismatch(t, "the bridge's record", Str("%d threads x %d cycles", threads, cycles), record, want);
   std::string left = Str("bridge %s, threads %+d, windows %+d", GetModuleHandleW(L"vx.platutil.winrt.dll") ? "loaded" : "gone",
                          Threads() - threadsBefore, Windows() - windowsBefore);
   if (left != "bridge gone, threads +0, windows +0") Mismatch(t, "left behind", "", left, "bridge gone, threads +0, windows +0");
-  t.extra = left + ", UI mode and WinRT " + modes;
+  t.extra = left;
 }
 
 }  // namespace soak
