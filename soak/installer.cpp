@@ -95,7 +95,7 @@ static void Run(MSIHANDLE session, Rng& r, const wstring& root, const wstring& c
   MsiSetPropertyW(session, L"CustomActionData", (root + data).c_str());
   UINT (WINAPI* const kActions[])(MSIHANDLE) = {MSIDeleteResourceFiles, MSICleanMergedFolders, MSIDeleteFile};
   int got = static_cast<int>(kActions[action](session));
-  t.calls += 1;
+  ++t.calls;
   for (HANDLE h : held) CloseHandle(h);
   std::multiset<wstring> left;
   for (auto& e : std::filesystem::recursive_directory_iterator(root))

@@ -55,8 +55,8 @@ static double PrivateMiB() {
   return static_cast<double>(pmc.PrivateUsage ? pmc.PrivateUsage : pmc.PagefileUsage) / (1 << 20);
 }
 
-const struct { const char* name; void (*run)(const Options&, Tally&, bool); } kAreas[] = {{"registry", RunRegistry}, {"accounts", RunAccounts}, {"iso8601", RunIso8601},
-              {"secstr", RunSecStr},     {"toasts", RunToasts},     {"installer", RunInstaller}};
+const struct { const char* name; void (*run)(const Options&, Tally&, bool); } kAreas[] = {{"registry", RunRegistry},
+    {"accounts", RunAccounts}, {"iso8601", RunIso8601}, {"secstr", RunSecStr}, {"toasts", RunToasts}, {"installer", RunInstaller}};
 
 void Beat() { g_lastBeat = GetTickCount64(); }
 
